@@ -1,0 +1,121 @@
+#include "menu_commands.h"
+
+#include <CLI/CLI.hpp>
+#include <fstream>
+#include <iostream>
+
+#include "io/file_io.h"
+#include "mma/menu_json.h"
+#include "mma/menu_reader.h"
+#include "mma/menu_writer.h"
+#include "output.h"
+
+namespace trellune::cli {
+namespace {
+
+// Usage problems found while applying the overrides (the window has these controls disabled
+// in 36-byte mode, so the command line refuses them there).
+std::optional<std::string> ApplyOverrides(MenuDocument& doc, const Overrides& o) {
+  FormatOptions& opt = doc.Options;
+  if (o.recordLength) opt.SelectRecordLength(*o.recordLength);
+  if (o.iconCode) {
+    if (!opt.iconMarkerEnabled)
+      return "--icon-code needs 22-byte records (36-byte files always use 0C)";
+    opt.iconMarker = *o.iconCode == "06" ? IconMarker::k06 : IconMarker::k0C;
+  }
+  if (o.c698pFix) {
+    if (!opt.c698pFixEnabled) return "--c698p-fix needs 22-byte records";
+    opt.c698pFix = *o.c698pFix == 1;
+  }
+  if (o.saveAllData) opt.saveAllData = true;
+  return std::nullopt;
+}
+
+void AddOverrideOptions(CLI::App* cmd, Overrides& o) {
+  cmd->add_option("--record-length", o.recordLength, "Record length of the output: 22 or 36")
+      ->check(CLI::IsMember({22, 36}));
+  cmd->add_option("--icon-code", o.iconCode, "Custom icon type code (22-byte only): 06 or 0C")
+      ->check(CLI::IsMember({"06", "0C"}));
+  cmd->add_option("--c698p-fix", o.c698pFix, "C698p header fix (22-byte only): 0 or 1")
+      ->check(CLI::IsMember({0, 1}));
+  cmd->add_flag("--save-all-data", o.saveAllData,
+                "Keep item types and data frames the editor does not know");
+}
+
+// Reads a menu as the Open command does; warnings go to stderr. Returns an exit code on
+// failure.
+std::optional<int> OpenMenu(const std::string& path, MenuDocument& doc) {
+  try {
+    for (const UserMessage& w : ReadMenuWithProfileCheck(path, doc)) PrintWarning(std::cerr, w);
+  } catch (const FileError& e) {
+    return Fail(e.what());
+  } catch (const MalformedMenuFile& e) {
+    return Fail(e.what());
+  } catch (const ProfileMismatch&) {
+    return Fail("mma_ucp contains item kinds that no profile knows");
+  }
+  return std::nullopt;
+}
+
+int SaveMenu(const std::string& path, MenuDocument& doc, const Overrides& overrides) {
+  if (auto usage = ApplyOverrides(doc, overrides)) return UsageError(*usage);
+  try {
+    if (auto refusal = WriteMenuFile(path, doc)) return Fail(refusal->text);
+  } catch (const FileError& e) {
+    return Fail(e.what());
+  }
+  return kSuccess;
+}
+
+int RunConvert(const MenuCommandArgs& args) {
+  MenuDocument doc;
+  if (auto code = OpenMenu(args.input, doc)) return *code;
+  return SaveMenu(args.output, doc, args.overrides);
+}
+
+int RunExport(const MenuCommandArgs& args) {
+  MenuDocument doc;
+  if (auto code = OpenMenu(args.input, doc)) return *code;
+  std::cout << MenuToJson(doc).dump(2) << '\n';
+  return kSuccess;
+}
+
+int RunImport(const MenuCommandArgs& args) {
+  MenuDocument doc;
+  Json json;
+  try {
+    std::ifstream in(args.input);
+    if (!in) return Fail("Cannot open " + args.input);
+    json = Json::parse(in);
+    MenuFromJson(json, doc);
+  } catch (const Json::exception& e) {
+    return Fail("Cannot read " + args.input + ": " + e.what());
+  } catch (const MenuJsonError& e) {
+    return Fail("Cannot read " + args.input + ": " + e.what());
+  }
+  return SaveMenu(args.output, doc, args.overrides);
+}
+
+}  // namespace
+
+void AddMenuCommands(CLI::App& app, MenuCommandArgs& args, int& exitCode) {
+  CLI::App* convert = app.add_subcommand(
+      "convert", "Read an mma_ucp file and write it again, in the dialect the options select");
+  convert->add_option("IN", args.input, "mma_ucp to read")->required();
+  convert->add_option("OUT", args.output, "mma_ucp to write")->required();
+  AddOverrideOptions(convert, args.overrides);
+  convert->callback([&] { exitCode = RunConvert(args); });
+
+  CLI::App* exportCmd = app.add_subcommand("export", "Print the JSON form of an mma_ucp file");
+  exportCmd->add_option("IN", args.input, "mma_ucp to read")->required();
+  exportCmd->callback([&] { exitCode = RunExport(args); });
+
+  CLI::App* importCmd =
+      app.add_subcommand("import", "Write an mma_ucp file from the JSON form of a menu");
+  importCmd->add_option("JSON", args.input, "JSON menu to read")->required();
+  importCmd->add_option("OUT", args.output, "mma_ucp to write")->required();
+  AddOverrideOptions(importCmd, args.overrides);
+  importCmd->callback([&] { exitCode = RunImport(args); });
+}
+
+}  // namespace trellune::cli

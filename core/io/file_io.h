@@ -1,0 +1,24 @@
+// Whole-file reads and safe writes of local files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <stdexcept>
+#include <vector>
+
+namespace trellune {
+
+// A local file could not be read or written; what() names the file and the reason.
+class FileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path);
+
+// Writes to a temporary file beside the target and renames it over the target only when
+// every byte was written, so a failed write never leaves a damaged file behind.
+void WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+
+}  // namespace trellune

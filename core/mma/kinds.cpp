@@ -1,0 +1,151 @@
+#include "mma/kinds.h"
+
+namespace trellune {
+namespace {
+
+// Plain names in their fixed row order. Some odd spellings ("AlarmClcok", "Mutilmedia",
+// "Text Msg") are what phones write and must stay as they are.
+constexpr std::array<std::string_view, kBuiltinKindCount> kPlainNames = {
+    "2CLICK",       "AIM",          "Activation",   "ActiveCall",   "AirplnMode",
+    "AirplaneMod",  "AlarmClcok",   "AlarmClock",   "Animations",   "AnsMachine",
+    "Avatar",       "BRWSetup",     "BarCodeRead",  "BarredDial",   "Bluetooth",
+    "Bookmarks",    "Browser",      "CDAG",         "CMCC",         "Calculator",
+    "CallForward",  "Camera",       "CarSetting",   "Chat",         "Cmcccallfwd",
+    "Cmccphbk",     "CmccphbkUpd",  "Cmccsetting",  "Connection",   "Datebook",
+    "DialService",  "DownDict",     "E-Dict",       "Exchange",     "FEM",
+    "FixedDial",    "Games",        "GoToPage",     "GoToURL",      "Headset",
+    "I-Appli",      "I-Browser",    "I-Channel",    "I-Motions",    "IM",
+    "INCMCall",     "IRDALink",     "ITUNES",       "InCallSetup",  "InfuGames",
+    "IntlSetup",    "JAVATools",    "Lights",       "MMRingStyle",  "MMSCard",
+    "Mailer",       "MainMenu",     "MediaFinder",  "Melody",       "MenuRoot",
+    "Message",      "MobileQQ",     "MobileTV",     "MotoMixer",    "MotoSync",
+    "Mutilmedia",   "MyTones",      "Network",      "NewWldDic",    "Notes",
+    "NwServices",   "OneClickLS",   "OneClickRS",   "OneClickSD",   "OneClickSL",
+    "OneClickSM",   "OneClickSR",   "OneClickSU",   "OptionsMenu",  "OthrSetting",
+    "Personalize",  "PhoneBook",    "PhoneStatus",  "Pictures",     "Ptt",
+    "PttOnOff",     "PttKodiak1",   "PttKodiak2",   "PttSetting",   "Push2fwd",
+    "QuickDial",    "Radio",        "RecentCall",   "RingVibrate",  "SIMApp",
+    "RingStyle",    "STRingStyle",  "Security",     "ServiceDial",  "ServiceTab",
+    "Settings",     "Shortcuts",    "SndProfiles",  "SoftUpdate",   "Sounds",
+    "StoredPages",  "Sync",         "SystemScan",   "Text Msg",     "Theme",
+    "Tools",        "UsbSetting",   "VFCasting",    "Video",        "VideoCamera",
+    "VoiceDial",    "VoiceMsg",     "VoiceRecord",  "WebAccess",    "WebHistory",
+    "WebSessions",  "WebSetup",     "WebShortcut",  "WorldClock",   "WorldTime",
+    "DialedCalls",  "Headlines",    "HomeKeys",     "HomeScreen",   "LockKeyPad",
+    "MF-Animation", "MF-Graphics",  "MF-Music",     "MF-Picture",   "MF-Ringtone",
+    "MF-Scrsaver",  "MF-Sounds",    "MF-Videos",    "MF-VoiceNote", "MF-Wallpaper",
+    "PBK-NewEnt",   "PERS-MMenu",   "ReceivedCalls", "ScrSaver",    "SetAlarm",
+    "WallPaper",    "Custom item",
+};
+
+constexpr int kFirstShortcutRow = 125;  // "DialedCalls"
+constexpr int kLastShortcutRow = 145;   // "WallPaper"
+
+struct Table {
+  std::array<std::string, kBuiltinKindCount> display;
+  std::array<BuiltinKind, kBuiltinKindCount> rows;
+  Table() {
+    for (int i = 0; i < kBuiltinKindCount; ++i) {
+      std::string d(kPlainNames[i]);
+      if (i == 5) d = "AirplnMode [A630]";
+      if (i == 6) d = "AlarmClock [old]";
+      if (i == 65) d = "Multimedia";
+      if (i >= kFirstShortcutRow && i <= kLastShortcutRow) d += " [SC]";
+      display[i] = std::move(d);
+    }
+    for (int i = 0; i < kBuiltinKindCount; ++i) rows[i] = {kPlainNames[i], display[i]};
+  }
+};
+
+const Table& table() {
+  static const Table t;
+  return t;
+}
+
+constexpr std::array<std::string_view, 7> kSoftkeyPrefixes = {
+    "LSK: ", "RSK: ", "Up: ", "Down: ", "Left: ", "Right: ", "Smart: "};
+
+bool IsCustomName(std::string_view name) { return !name.empty() && name.front() == '~'; }
+
+}  // namespace
+
+const BuiltinKind& BuiltinKindRow(int row) { return table().rows.at(row); }
+
+std::uint8_t FindBuiltinKindIndex(std::string_view name) {
+  for (int i = 0; i < kBuiltinKindCount; ++i)
+    if (kPlainNames[i] == name) return static_cast<std::uint8_t>(i);
+  return kKindNotFound;
+}
+
+std::string_view SoftkeyPrefix(int softkey) { return kSoftkeyPrefixes.at(softkey); }
+
+bool IsShortcutKind(std::string_view displayName) {
+  return displayName.size() >= 4 && displayName.substr(displayName.size() - 4) == "[SC]";
+}
+
+KindList::KindList() {
+  KindFlags.fill(1);
+  UseBuiltinKindList();
+}
+
+void KindList::UseBuiltinKindList() {
+  for (int i = 0; i < kBuiltinKindCount; ++i) {
+    KindNames[i] = table().rows[i].plain;
+    KindDisplayNames[i] = table().rows[i].display;
+  }
+  KnownKindCount = kBuiltinKindCount;
+}
+
+std::vector<std::string> KindList::BuildActiveKindList(const std::vector<std::string>& names) {
+  std::vector<std::string> unsupported;
+  KnownKindCount = 0;
+  for (const std::string& name : names) {
+    std::uint8_t k = FindBuiltinKindIndex(name);
+    if (k >= kBuiltinKindCount) {
+      unsupported.push_back(name);
+      continue;
+    }
+    if (KnownKindCount >= kBuiltinKindCount - 1) continue;  // keep room for "Custom item"
+    KindNames[KnownKindCount] = name;
+    KindDisplayNames[KnownKindCount] = table().rows[k].display;
+    ++KnownKindCount;
+  }
+  KindNames[KnownKindCount] = std::string(kCustomItemName);
+  KindDisplayNames[KnownKindCount] = std::string(kCustomItemName);
+  ++KnownKindCount;
+  return unsupported;
+}
+
+std::uint8_t KindList::FindKindIndex(std::string_view name) const {
+  for (int i = 0; i < kBuiltinKindCount; ++i)
+    if (KindNames[i] == name) return static_cast<std::uint8_t>(i);
+  return kKindNotFound;
+}
+
+bool KindList::IsKnownName(std::string_view name, std::uint16_t count) const {
+  if (IsCustomName(name)) return count > 0;
+  for (int i = 0; i < count && i < kBuiltinKindCount; ++i)
+    if (KindNames[i] == name) return true;
+  return false;
+}
+
+std::string KindList::KindDisplayText(std::uint8_t kindIndex, std::size_t position) const {
+  std::string text = kindIndex < kBuiltinKindCount ? KindDisplayNames[kindIndex] : std::string();
+  if (position >= 1 && position <= 7) return std::string(SoftkeyPrefix(int(position) - 1)) + text;
+  return text;
+}
+
+std::vector<std::string> KindList::AvailableItems() const {
+  return {KindDisplayNames.begin(), KindDisplayNames.begin() + KnownKindCount};
+}
+
+std::string NodeTextFor(const KindList& kinds, std::string_view name, std::size_t position) {
+  if (IsCustomName(name)) {
+    if (position >= 1 && position <= 7)
+      return std::string(SoftkeyPrefix(int(position) - 1)) + std::string(name);
+    return std::string(name);
+  }
+  return kinds.KindDisplayText(kinds.FindKindIndex(name), position);
+}
+
+}  // namespace trellune

@@ -1,0 +1,74 @@
+// Item kind names: the built-in table of the 147 kinds every firmware may know, and the
+// active kind list that a profile selects from it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace trellune {
+
+constexpr int kBuiltinKindCount = 147;
+constexpr std::uint8_t kKindNotFound = 147;
+inline constexpr std::string_view kCustomItemName = "Custom item";
+
+struct BuiltinKind {
+  std::string_view plain;    // the identifier written to the file
+  std::string_view display;  // what the tree and the kind list show
+};
+
+// Row i of the built-in table. Row 146 is "Custom item", which is not a phone kind.
+const BuiltinKind& BuiltinKindRow(int row);
+
+// The row whose plain name equals `name` exactly (case-sensitive); kKindNotFound when none.
+std::uint8_t FindBuiltinKindIndex(std::string_view name);
+
+// Softkey prefixes of tree positions 1..7 ("LSK: " ... "Smart: "); index 0..6.
+std::string_view SoftkeyPrefix(int softkey);
+
+// True when the display name ends in "[SC]": an item of that kind carries a shortcut entry.
+bool IsShortcutKind(std::string_view displayName);
+
+// The active kind list. Only the first KnownKindCount entries are meaningful; the last of
+// them is always "Custom item" after a profile or the built-in list was applied.
+struct KindList {
+  std::uint16_t KnownKindCount = 0;
+  std::array<std::string, kBuiltinKindCount> KindNames;
+  std::array<std::string, kBuiltinKindCount> KindDisplayNames;
+  // One byte per kind index, all 1; an item takes KindFlags[k] as its AllowSubitems.
+  std::array<std::uint8_t, kBuiltinKindCount + 1> KindFlags;
+
+  KindList();  // starts as the built-in list, as the program does at start-up
+
+  // Copies all 147 built-in rows in order; KnownKindCount becomes 147.
+  void UseBuiltinKindList();
+
+  // Builds the list from a profile's item lines, in order, ending with "Custom item".
+  // Returns the lines that are not built-in kind names, in order. Lines beyond the list's
+  // capacity (146 kinds plus "Custom item") are dropped and not reported.
+  std::vector<std::string> BuildActiveKindList(const std::vector<std::string>& names);
+
+  // Index of the first of all 147 KindNames slots equal to name; kKindNotFound when none.
+  // Callers treat any result >= KnownKindCount as unknown.
+  std::uint8_t FindKindIndex(std::string_view name) const;
+
+  // A custom name ("~..."), or one of the first `count` kind names.
+  bool IsKnownName(std::string_view name, std::uint16_t count) const;
+  bool IsKnownName(std::string_view name) const { return IsKnownName(name, KnownKindCount); }
+
+  // The text a node of this kind shows at a tree position: softkeys (1..7) get their prefix.
+  std::string KindDisplayText(std::uint8_t kindIndex, std::size_t position) const;
+
+  // The display names the "Available mma items" list shows, in order.
+  std::vector<std::string> AvailableItems() const;
+
+  std::uint8_t FlagOf(std::uint8_t kindIndex) const { return KindFlags[kindIndex]; }
+};
+
+// The text a node shows for an item name at a tree position: the custom name itself or the
+// kind's display name, with the softkey prefix at positions 1..7.
+std::string NodeTextFor(const KindList& kinds, std::string_view name, std::size_t position);
+
+}  // namespace trellune

@@ -1,0 +1,28 @@
+// The JSON form of a menu: readable (kind names, node texts, titles as text, frames decoded by
+// type) and lossless (a menu read from a file, exported and imported, writes the same bytes).
+// docs/menu-json.md describes it.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+
+#include "mma/menu_document.h"
+
+namespace trellune {
+
+using Json = nlohmann::ordered_json;
+
+// The JSON does not describe a menu; what() says where and why.
+class MenuJsonError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+Json MenuToJson(const MenuDocument& doc);
+
+// Replaces doc's tree and data with the menu of the JSON and takes its save options and
+// custom counter. Node texts are derived from the names with doc's kind list. On error doc's
+// tree is left empty.
+void MenuFromJson(const Json& json, MenuDocument& doc);
+
+}  // namespace trellune

@@ -1,0 +1,324 @@
+#include "mma/menu_ops.h"
+
+#include <array>
+#include <string>
+
+namespace trellune {
+namespace {
+
+constexpr std::array<std::string_view, 7> kDefaultSoftkeys = {
+    "PhoneBook", "Message", "RecentCall", "Mutilmedia", "AlarmClock", "MMRingStyle", "VoiceRecord"};
+
+// Gives the main items their record numbers in the order the writer emits records: a sibling
+// run is written whole, then the runs of its members' children in member order.
+void NumberRun(const NodeList& run, std::uint8_t& next) {
+  for (const auto& node : run) node->Item.Id = next++;
+  for (const auto& node : run)
+    if (node->HasChildren()) NumberRun(node->Children, next);
+}
+
+void CollectOldIds(const NodeList& run, std::vector<std::uint8_t>& out) {
+  for (const auto& node : run) {
+    out.push_back(node->Item.Id);
+    CollectOldIds(node->Children, out);
+  }
+}
+
+struct Renumbering {
+  MenuDocument& doc;
+  MenuNode* root;
+  ItemDataTable fresh;
+  std::vector<std::uint8_t> oldIds;  // in pre-order
+  std::size_t at = 0;
+  std::array<bool, 256> moved{};
+  std::array<std::uint8_t, 256> movedTo{};
+
+  void Run(NodeList& run) {
+    for (std::size_t i = 0; i < run.size(); ++i) {
+      MenuNode& node = *run[i];
+      TMMAItem& item = node.Item;
+      const std::uint8_t oldId = oldIds[at++];
+      item.NextIndex = item.Id;
+      item.ParentIndex = std::uint8_t((node.Parent == root ? 10 : node.Parent->Item.Id) - 1);
+      if (!node.HasChildren()) {
+        item.ChildIndex = kNoIndex;
+        if (item.ItemType == 1) item.ItemType = 0;
+      }
+      if (item.HasData) CarryData(oldId, item.Id);
+      if (i == 0) node.Parent->Item.ChildIndex = std::uint8_t(item.Id - 1);
+      if (i + 1 == run.size()) item.NextIndex = kNoIndex;
+      Run(node.Children);
+    }
+  }
+
+  // Two items can only share an old slot in a damaged model; the second then gets a copy.
+  void CarryData(std::uint8_t oldId, std::uint8_t newId) {
+    std::optional<ItemDataBlock> block;
+    if (!moved[oldId]) {
+      block = std::move(doc.ItemData.Slots[oldId]);
+      moved[oldId] = true;
+      movedTo[oldId] = newId;
+    } else {
+      block = fresh.Slots[movedTo[oldId]];
+    }
+    if (block) {
+      block->OwnerId = newId;
+      fresh.Slots[newId] = std::move(block);
+    }
+  }
+};
+
+bool KeptWhenBecomingFolder(std::uint8_t typeCode) {
+  switch (typeCode) {
+    case kMenuTitles:
+    case kSoftkeyTitles:
+    case kIconFile:
+    case kIconDrmList:
+    case kIconDrmStatic:
+    case kIconDrmAnimated:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string CustomName(std::uint8_t number) { return "~" + std::to_string(number); }
+
+}  // namespace
+
+std::uint8_t ItemRecordNumber(const MenuTree& tree, const MenuNode& node) {
+  if (&node == tree.MenuRoot()) return 10;
+  std::uint8_t n = static_cast<std::uint8_t>(tree.IndexOf(&node));
+  for (const MenuNode* a = node.Parent; a; a = a->Parent) {
+    const NodeList& run = tree.SiblingsOf(a);
+    std::size_t at = tree.IndexOf(a);
+    for (std::size_t i = 0; i < at; ++i) n = std::uint8_t(n + 1 + CountDescendants(*run[i]));
+    n = std::uint8_t(n + (run.size() - at - 1) + 1);
+  }
+  return std::uint8_t(n + 2);
+}
+
+void RenumberItems(MenuDocument& doc) {
+  Renumbering r{doc, doc.Tree.MenuRoot(), {}, {}};
+  for (int slot = 3; slot <= 9; ++slot) r.fresh.Slots[slot] = std::move(doc.ItemData.Slots[slot]);
+  if (r.root) {
+    CollectOldIds(r.root->Children, r.oldIds);
+    std::uint8_t next = 11;
+    NumberRun(r.root->Children, next);
+    r.Run(r.root->Children);
+  }
+  doc.ItemData = std::move(r.fresh);
+}
+
+void AttachData(MenuDocument& doc, MenuNode& node) {
+  TMMAItem& item = node.Item;
+  auto& slot = doc.ItemData[item.Id];
+  item.HasData = true;
+  if (slot) slot->OwnerId = item.Id;
+  item.DataLength = static_cast<std::uint16_t>(ComputeDataLength(slot, doc.Options.saveAllData));
+}
+
+void InsertItem(MenuDocument& doc, bool isCustom, MenuNode& node, bool asChild) {
+  MenuNode* parent = node.Parent;
+  TMMAItem& item = node.Item;
+  item.NextIndex = kNoIndex;
+  item.ParentIndex = std::uint8_t(ItemRecordNumber(doc.Tree, *parent) - 1);
+  item.ChildIndex = kNoIndex;
+  item.ItemType = 0;
+  item.Flags = isCustom ? 0x18 : 0;
+  item.HasData = false;
+  item.DataOffset = 0;
+  item.DataLength = 0;
+  item.Group = kGroupMain;
+  item.Attributes = 0x41;
+
+  if (asChild) {
+    TMMAItem& folder = parent->Item;
+    if (folder.ItemType != 1) {
+      folder.ItemType = 1;
+      folder.ChildIndex = kNoIndex;
+    }
+    auto& slot = doc.ItemData[folder.Id];
+    if (folder.HasData && slot) {
+      std::erase_if(slot->Entries,
+                    [](const ItemDataEntry& e) { return !KeptWhenBecomingFolder(e.TypeCode); });
+      if (!slot->Entries.empty()) {
+        folder.DataLength =
+            static_cast<std::uint16_t>(ComputeDataLength(slot, doc.Options.saveAllData));
+      } else {
+        slot.reset();
+        folder.HasData = false;
+        folder.DataLength = 0;
+      }
+    }
+  }
+  RenumberItems(doc);
+}
+
+bool ReplaceItemKind(MenuDocument& doc, MenuNode& node, bool isCustom, std::string_view kindName) {
+  const std::uint8_t k = doc.Kinds.FindKindIndex(kindName);
+  TMMAItem& item = node.Item;
+  doc.ItemData[item.Id].reset();
+  item.DataLength = 0;
+  item.HasData = false;
+  const std::size_t position = doc.Tree.PositionOf(&node);
+  if (isCustom) {
+    ++doc.CustomItemCount;
+    item.Name = CustomName(doc.CustomItemCount);
+    node.Text = NodeTextFor(doc.Kinds, item.Name, position);
+  } else {
+    item.Name = std::string(kindName);
+    node.Text = doc.Kinds.KindDisplayText(k, position);
+  }
+  item.AllowSubitems = doc.Kinds.FlagOf(k);
+  item.ItemType = node.HasChildren() ? 1 : 0;
+  item.Flags = 0;
+  item.Attributes = 0x40;
+  RenumberItems(doc);
+  if (isCustom) item.Flags = 0x18;
+  return isCustom;
+}
+
+void MakeShortcutData(MenuDocument& doc, MenuNode& node, std::string_view kindName) {
+  ItemDataBlock block;
+  block.OwnerId = node.Item.Id;
+  block.Entries.push_back(MakeShortcutEntry(kindName));
+  ++doc.DataItemCount;
+  doc.ItemData[node.Item.Id] = std::move(block);
+  node.Item.HasData = true;
+  node.Item.DataLength =
+      static_cast<std::uint16_t>(ComputeDataLength(doc.ItemData[node.Item.Id], doc.Options.saveAllData));
+}
+
+void EmptyMenu(MenuDocument& doc) {
+  doc.Tree.Clear();
+  ClearDataTable(doc.ItemData);
+  doc.DataItemCount = 0;
+}
+
+void NewKeys(MenuDocument& doc) {
+  TMMAItem container;
+  container.Name = "Container";
+  container.ItemType = 1;
+  container.ParentIndex = 1;
+  container.NextIndex = 2;
+  container.ChildIndex = kNoIndex;
+  container.Id = 2;
+  container.Group = kGroupSoftkeys;
+  container.AllowSubitems = 1;
+  MenuNode* softkeys = doc.Tree.Append(nullptr, "Softkeys", container);
+  for (int k = 0; k < 7; ++k) {
+    TMMAItem key;
+    key.Name = std::string(kDefaultSoftkeys[k]);
+    key.Id = std::uint8_t(k + 3);
+    key.Attributes = 0x41;
+    key.Group = kGroupSoftkeys;
+    key.AllowSubitems = 0;
+    std::string text = std::string(SoftkeyPrefix(k)) +
+                       std::string(BuiltinKindRow(FindBuiltinKindIndex(key.Name)).display);
+    doc.Tree.Append(softkeys, std::move(text), std::move(key));
+  }
+}
+
+void NewMenu(MenuDocument& doc) {
+  EmptyMenu(doc);
+  NewKeys(doc);
+  TMMAItem root;
+  root.Name = "MenuRoot";
+  root.ItemType = 1;
+  root.ChildIndex = 10;
+  root.Id = 9;
+  root.Group = kGroupMain;
+  root.AllowSubitems = 1;
+  doc.Tree.Append(nullptr, "Menu Root", root);
+}
+
+std::string StatusText(const MenuDocument& doc) {
+  return "Format: " + std::to_string(doc.RecordLength) + "-byte  Entries: " +
+         std::to_string(static_cast<long>(doc.Tree.Count()) - 9);
+}
+
+EditResult AddItemFromList(MenuDocument& doc, MenuNode& selected, std::uint8_t kindIndex,
+                           AddPlacement placement) {
+  const std::string& display = doc.Kinds.KindDisplayNames[kindIndex];
+  const bool custom = display == kCustomItemName;
+  TMMAItem item;
+  std::string text;
+  if (custom) {
+    ++doc.CustomItemCount;
+    item.Name = CustomName(doc.CustomItemCount);
+    text = item.Name;
+  } else {
+    item.Name = doc.Kinds.KindNames[kindIndex];
+    text = display;
+  }
+  item.AllowSubitems = doc.Kinds.FlagOf(kindIndex);
+
+  MenuNode* node = nullptr;
+  bool asChild = false;
+  switch (placement) {
+    case AddPlacement::SubitemFirst:
+      node = doc.Tree.Insert(&selected, 0, std::move(text), std::move(item));
+      asChild = true;
+      break;
+    case AddPlacement::SubitemLast:
+      node = doc.Tree.Append(&selected, std::move(text), std::move(item));
+      asChild = true;
+      break;
+    case AddPlacement::ItemFirst:
+      node = doc.Tree.Insert(selected.Parent, 0, std::move(text), std::move(item));
+      break;
+    case AddPlacement::ItemBefore:
+      node = doc.Tree.Insert(selected.Parent, doc.Tree.IndexOf(&selected), std::move(text),
+                             std::move(item));
+      break;
+  }
+  InsertItem(doc, custom, *node, asChild);
+  if (IsShortcutKind(display)) MakeShortcutData(doc, *node, doc.Kinds.KindNames[kindIndex]);
+  return {node, custom};
+}
+
+EditResult ReplaceFromList(MenuDocument& doc, MenuNode& selected, std::uint8_t kindIndex) {
+  const std::string display = doc.Kinds.KindDisplayNames[kindIndex];
+  const bool custom = display == kCustomItemName;
+  const bool dialog = ReplaceItemKind(doc, selected, custom, doc.Kinds.KindNames[kindIndex]);
+  if (IsShortcutKind(display)) MakeShortcutData(doc, selected, doc.Kinds.KindNames[kindIndex]);
+  return {&selected, dialog};
+}
+
+namespace {
+void ReleaseData(MenuDocument& doc, MenuNode& node) {
+  for (const auto& child : node.Children)
+    if (child->Item.HasData) ReleaseData(doc, *child);
+  auto& slot = doc.ItemData[node.Item.Id];
+  if (slot) {
+    slot.reset();
+    --doc.DataItemCount;
+    node.Item.HasData = false;
+    node.Item.DataLength = 0;
+  }
+}
+}  // namespace
+
+void DeleteItem(MenuDocument& doc, MenuNode& node) {
+  ReleaseData(doc, node);
+  doc.Tree.Remove(&node);
+  RenumberItems(doc);
+}
+
+void MoveUp(MenuDocument& doc, MenuNode& node) {
+  const std::size_t at = doc.Tree.IndexOf(&node);
+  if (at == 0) return;
+  doc.Tree.Move(&node, node.Parent, at - 1);
+  RenumberItems(doc);
+}
+
+void MoveDown(MenuDocument& doc, MenuNode& node) {
+  MenuNode* next = doc.Tree.NextSibling(&node);
+  if (!next) return;
+  // Moving before the sibling after next, or to the end of the run when there is none.
+  doc.Tree.Move(&node, node.Parent, doc.Tree.IndexOf(next) + 1);
+  RenumberItems(doc);
+}
+
+}  // namespace trellune

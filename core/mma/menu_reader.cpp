@@ -1,0 +1,381 @@
+#include "mma/menu_reader.h"
+
+#include <array>
+#include <string>
+
+#include "io/file_io.h"
+#include "mma/menu_ops.h"
+
+namespace trellune {
+namespace {
+
+std::uint16_t Be16(const std::uint8_t* p) { return std::uint16_t(p[0] << 8 | p[1]); }
+
+[[noreturn]] void Malformed(const std::string& what) {
+  throw MalformedMenuFile("mma_ucp is damaged: " + what);
+}
+
+// A UTF-16 big-endian string from a byte range, up to its 0x0000 unit (or the range's end).
+std::u16string Utf16Until0(const std::uint8_t* p, std::size_t bytes) {
+  std::u16string s;
+  for (std::size_t i = 0; i + 1 < bytes; i += 2) {
+    char16_t unit = char16_t(p[i] << 8 | p[i + 1]);
+    if (unit == 0) break;
+    s.push_back(unit);
+  }
+  return s;
+}
+
+class Reader {
+ public:
+  Reader(std::span<const std::uint8_t> bytes, MenuDocument& doc) : b_(bytes), doc_(doc) {}
+
+  void Read() {
+    // Records 0..8 must be there: the softkeys are read whatever N says.
+    if (b_.size() < 42) Malformed("the file is too short to hold a menu");
+    doc_.DataItemCount = 0;
+    ClearDataTable(doc_.ItemData);
+    doc_.Tree.Clear();
+
+    rl_ = b_[41] == 0xCC ? 36 : 22;
+    nameWidth_ = rl_ == 36 ? 25 : 12;
+    doc_.RecordLength = rl_;
+    doc_.Options.SetFromFileRecordLength(rl_);
+    if (doc_.Options.c698pFixEnabled) doc_.Options.c698pFix = b_[1] == 3;
+
+    n_ = b_[2];
+    if (n_ < 10) Malformed("the header announces " + std::to_string(n_) +
+                           " records, fewer than the 10 fixed records of every menu");
+    if (b_.size() < std::size_t(10 + 9 * rl_))
+      Malformed("the file ends inside the softkey records");
+    doc_.DataAreaOffset = std::size_t(n_) * rl_ + 10;
+    doc_.FormatStatus = "Format: " + std::to_string(rl_) +
+                        "-byte  Entries: " + std::to_string(int(n_) - 10);
+    visited_.fill(false);
+    for (int r = 0; r < 10; ++r) visited_[r] = true;
+
+    ReadSoftkeys();
+    TMMAItem root;
+    root.Name = "MenuRoot";
+    root.ItemType = 1;
+    root.ParentIndex = kNoIndex;
+    root.NextIndex = kNoIndex;
+    root.ChildIndex = 0;
+    root.Id = 10;
+    root.Group = kGroupMain;
+    root.AllowSubitems = 1;
+    MenuNode* rootNode = doc_.Tree.Append(nullptr, "Menu Root", root);
+    ReadItemRun(kGroupMain, 10, rootNode);
+    RenumberItems(doc_);
+    if (b_.size() > doc_.DataAreaOffset) {
+      ReadItemData(*doc_.Tree.SoftkeyContainer());
+      ReadItemData(*rootNode);
+    }
+  }
+
+ private:
+  const std::uint8_t* Record(int r) const { return b_.data() + 10 + std::size_t(r) * rl_; }
+
+  std::string NameOf(const std::uint8_t* rec) const {
+    std::string name;
+    for (int i = 0; i < nameWidth_ && rec[6 + i]; ++i) name.push_back(char(rec[6 + i]));
+    return name;
+  }
+
+  TMMAItem ItemOf(const std::uint8_t* rec) const {
+    TMMAItem item;
+    item.ItemType = rec[0];
+    item.ParentIndex = rec[1];
+    item.NextIndex = rec[2];
+    item.ChildIndex = rec[3];
+    item.Flags = rec[4];
+    item.Attributes = rec[5];
+    item.Name = NameOf(rec);
+    item.DataOffset = Be16(rec + rl_ - 4);
+    item.DataLength = Be16(rec + rl_ - 2);
+    item.HasData = item.DataLength != 0;
+    return item;
+  }
+
+  static bool IsCustom(const std::string& name) { return !name.empty() && name[0] == '~'; }
+
+  // Kind lookup of a non-custom item: 0x18 flags become 0x08, and a name the active kind
+  // list does not know stops the read.
+  std::uint8_t CheckKind(TMMAItem& item) {
+    std::uint8_t k = doc_.Kinds.FindKindIndex(item.Name);
+    if (item.Flags == 0x18) item.Flags = 0x08;
+    if (k >= doc_.Kinds.KnownKindCount) throw ProfileMismatch();
+    return k;
+  }
+
+  void ReadSoftkeys() {
+    TMMAItem container;
+    container.Name = "Container";
+    container.ItemType = 1;
+    container.ParentIndex = 1;
+    container.NextIndex = 2;
+    container.ChildIndex = kNoIndex;
+    container.Id = 2;
+    container.Group = kGroupSoftkeys;
+    container.AllowSubitems = 1;
+    MenuNode* softkeys = doc_.Tree.Append(nullptr, "Softkeys", container);
+    for (int k = 0; k < 7; ++k) {
+      TMMAItem item = ItemOf(Record(k + 2));
+      item.Id = std::uint8_t(k + 3);
+      item.Group = kGroupSoftkeys;
+      item.AllowSubitems = 0;
+      std::string text(SoftkeyPrefix(k));
+      if (IsCustom(item.Name)) {
+        ++doc_.CustomItemCount;
+        text += item.Name;
+      } else {
+        text += doc_.Kinds.KindDisplayNames[CheckKind(item)];
+      }
+      doc_.Tree.Append(softkeys, std::move(text), std::move(item));
+    }
+  }
+
+  // One sibling run, depth first. The run's first record fixes its parent index; a record
+  // with another parent index ends it.
+  void ReadItemRun(std::uint8_t group, int r, MenuNode* parent) {
+    bool first = true;
+    std::uint8_t runParent = 0;
+    for (; r < n_ && 10 + std::size_t(r + 1) * rl_ <= b_.size(); ++r) {
+      const std::uint8_t* rec = Record(r);
+      if (first) {
+        runParent = rec[1];
+        first = false;
+      } else if (rec[1] != runParent) {
+        break;
+      }
+      if (visited_[r])
+        Malformed("record " + std::to_string(r) + " is reached twice; the links form a cycle");
+      visited_[r] = true;
+
+      TMMAItem item = ItemOf(rec);
+      item.Group = group;
+      std::string text;
+      if (IsCustom(item.Name)) {
+        ++doc_.CustomItemCount;
+        item.AllowSubitems = 1;
+        text = item.Name;
+      } else {
+        std::uint8_t k = doc_.Kinds.FindKindIndex(item.Name);
+        item.AllowSubitems = doc_.Kinds.FlagOf(k);
+        text = doc_.Kinds.KindDisplayNames[CheckKind(item)];
+      }
+      const std::uint8_t child = item.ChildIndex;
+      MenuNode* node = doc_.Tree.Append(parent, std::move(text), std::move(item));
+      if (child != kNoIndex) {
+        if (child >= n_ || child < 10)
+          Malformed("record " + std::to_string(r) + " names record " + std::to_string(child) +
+                    " as its first subitem, outside the " + std::to_string(n_ - 10) +
+                    " item records of the file");
+        ReadItemRun(group, child, node);
+      }
+    }
+  }
+
+  void ReadItemData(MenuNode& node) {
+    const TMMAItem& item = node.Item;
+    if (item.HasData) {
+      const std::size_t start = doc_.DataAreaOffset + item.DataOffset;
+      if (start + item.DataLength > b_.size())
+        Malformed("the data of item \"" + item.Name + "\" runs past the end of the file");
+      ItemDataBlock block = ParseFrames(b_.data() + start, item.DataLength, item);
+      if (!block.Entries.empty()) {
+        ++doc_.DataItemCount;
+        block.OwnerId = item.Id;
+        doc_.ItemData[item.Id] = std::move(block);
+      }
+    }
+    for (const auto& child : node.Children) ReadItemData(*child);
+  }
+
+  ItemDataBlock ParseFrames(const std::uint8_t* d, std::size_t len, const TMMAItem& item) {
+    const std::string who = "item \"" + item.Name + "\"";
+    auto fail = [&who](const std::string& what) { Malformed("the data of " + who + " " + what); };
+    ItemDataBlock block;
+    int unknownAt = -1;
+    auto addEntry = [&](ItemDataEntry e) {
+      if (block.Entries.size() >= kMaxEntries)
+        fail("has more than " + std::to_string(kMaxEntries) + " entries");
+      block.Entries.push_back(std::move(e));
+    };
+
+    std::size_t pos = 0;
+    while (pos < len) {
+      if (pos + 3 > len) fail("ends inside a frame header");
+      const std::uint8_t code = d[pos];
+      const std::size_t flen = Be16(d + pos + 1);
+      const std::uint8_t* p = d + pos + 3;
+      // Types 18..20, 22 and 23 have a fixed size whatever their length field says.
+      std::size_t consumed = flen + 3;
+      switch (code) {
+        case kCallSendCode1:
+        case kCallSendCode2:
+        case kCallSendCode3:
+          consumed = 4;
+          break;
+        case kSendEvent:
+          consumed = 5;
+          break;
+        case kShortcutData:
+          consumed = 3 + kShortcutBytes;
+          break;
+        default:
+          break;
+      }
+      if (pos + consumed > len)
+        fail("has a frame of type " + std::to_string(code) + " that runs past its end");
+
+      ItemDataEntry e;
+      e.TypeCode = code;
+      switch (code) {
+        case kMenuTitles:
+        case kSoftkeyTitles:
+        case kShowText:
+          e.Titles = ParseTitles(p, flen, fail);
+          break;
+        case kUrlLink:
+        case kMidletAttribute:
+        case kMidletName:
+        case kMidletVendor:
+          for (std::size_t i = 0; i < flen && p[i]; ++i) e.Text.push_back(char(p[i]));
+          if (e.Text.size() > kMaxAnsiChars)
+            fail("has a text longer than " + std::to_string(kMaxAnsiChars) + " characters");
+          break;
+        case kIconFileCode6:
+        case kIconFile:
+          if (flen < 1) fail("has an empty icon frame");
+          if (flen - 1 > kMaxIconPathBytes) fail("has an icon path that is too long");
+          e.TypeCode = kIconFile;
+          e.Byte = p[0];
+          e.Path = Utf16Until0(p + 1, flen - 1);
+          doc_.Options.iconMarker = code == kIconFileCode6 ? IconMarker::k06 : IconMarker::k0C;
+          break;
+        case kIconDrmList:
+        case kIconDrmStatic:
+        case kIconDrmAnimated:
+          if (flen < 4) fail("has a DRM icon frame shorter than 4 bytes");
+          e.Byte = p[0];
+          e.Value = Be16(p + 2);
+          break;
+        case kCallSendCode1:
+        case kCallSendCode2:
+        case kCallSendCode3:
+          e.Byte = p[0];
+          break;
+        case kSendEvent:
+          e.Value = Be16(p);
+          break;
+        case kShortcutData:
+          std::copy_n(p, kShortcutBytes, e.Shortcut.begin());
+          break;
+        default: {
+          if (flen > kMaxRawFrameBytes)
+            fail("has a frame of unknown type " + std::to_string(code) + " longer than " +
+                 std::to_string(kMaxRawFrameBytes) + " bytes");
+          if (unknownAt < 0) {
+            ItemDataEntry group;
+            group.TypeCode = kUnknownGroup;
+            addEntry(std::move(group));
+            unknownAt = int(block.Entries.size()) - 1;
+          }
+          ItemDataEntry& group = block.Entries[std::size_t(unknownAt)];
+          if (group.Frames.size() >= kMaxRawFrames)
+            fail("has more than " + std::to_string(kMaxRawFrames) + " frames of unknown types");
+          group.Frames.push_back(RawFrame{code, std::vector<std::uint8_t>(p, p + flen)});
+          UpdateLength(group);
+          pos += consumed;
+          continue;
+        }
+      }
+      UpdateLength(e);
+      addEntry(std::move(e));
+      pos += consumed;
+    }
+    return block;
+  }
+
+  // Title list: count n, n cells of (language, marker, u16 end offset), then the strings.
+  // String k spans the string area from end offset k-1 (0 for the first) to end offset k.
+  template <typename Fail>
+  std::vector<TitleCell> ParseTitles(const std::uint8_t* p, std::size_t flen, Fail&& fail) {
+    if (flen < 1) fail("has an empty title list");
+    const std::size_t n = p[0];
+    if (n > kMaxTitles) fail("has a title list of more than " + std::to_string(kMaxTitles) + " titles");
+    if (1 + 4 * n > flen) fail("has a title list whose cells run past its frame");
+    const std::uint8_t* area = p + 1 + 4 * n;
+    const std::size_t areaLen = flen - 1 - 4 * n;
+    std::vector<TitleCell> titles;
+    std::size_t prev = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+      const std::uint8_t* cell = p + 1 + 4 * k;
+      const std::size_t end = Be16(cell + 2);
+      if (end < prev) fail("has title end offsets that go backwards");
+      if (end > areaLen) fail("has a title that runs past its frame");
+      if (end - prev > 2 * kMaxTitleUnits)
+        fail("has a title longer than " + std::to_string(kMaxTitleUnits) + " UTF-16 units");
+      titles.push_back(TitleCell{cell[0], Utf16Until0(area + prev, end - prev)});
+      prev = end;
+    }
+    return titles;
+  }
+
+  std::span<const std::uint8_t> b_;
+  MenuDocument& doc_;
+  int rl_ = 36;
+  int nameWidth_ = 25;
+  int n_ = 0;
+  std::array<bool, 256> visited_{};
+};
+
+}  // namespace
+
+void ReadMenuBytes(std::span<const std::uint8_t> bytes, MenuDocument& doc) {
+  const FormatOptions options = doc.Options;
+  const std::uint8_t customCount = doc.CustomItemCount;
+  const int recordLength = doc.RecordLength;
+  const std::size_t dataAreaOffset = doc.DataAreaOffset;
+  const std::string status = doc.FormatStatus;
+  try {
+    Reader(bytes, doc).Read();
+  } catch (const MalformedMenuFile&) {
+    EmptyMenu(doc);
+    doc.Options = options;
+    doc.CustomItemCount = customCount;
+    doc.RecordLength = recordLength;
+    doc.DataAreaOffset = dataAreaOffset;
+    doc.FormatStatus = status;
+    throw;
+  } catch (const ProfileMismatch&) {
+    EmptyMenu(doc);
+    throw;
+  }
+}
+
+void ReadMenuFile(const std::filesystem::path& path, MenuDocument& doc) {
+  std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+  ReadMenuBytes(bytes, doc);
+}
+
+UserMessage ProfileMismatchWarning() {
+  return {"Selected profile doesn't match mma_ucp\r\n    Default profile will be applied",
+          "Profile error", MessageIcon::Warning};
+}
+
+std::vector<UserMessage> ReadMenuWithProfileCheck(const std::filesystem::path& path,
+                                                  MenuDocument& doc) {
+  std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+  try {
+    ReadMenuBytes(bytes, doc);
+    return {};
+  } catch (const ProfileMismatch&) {
+  }
+  doc.Kinds.UseBuiltinKindList();
+  ReadMenuBytes(bytes, doc);
+  return {ProfileMismatchWarning()};
+}
+
+}  // namespace trellune

@@ -1,0 +1,52 @@
+// Reading an mma_ucp file into a menu document.
+//
+// File layout (all numbers big-endian): a 10-byte header (byte 1: 0x03 with the C698p fix,
+// else 0x01; byte 2: N, the number of records), N records of 22 or 36 bytes, then the data
+// area. The record length is not stored: byte 41 (byte 31 of record 0) is 0xCC only in
+// 36-byte files. Records: 0 root, 1 softkey container, 2..8 softkeys, 9 main menu root,
+// 10.. main items, each sibling run contiguous. An item's data is DataLength bytes of frames
+// (type, u16 length, payload) at DataAreaOffset + DataOffset.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <stdexcept>
+#include <vector>
+
+#include "messages.h"
+#include "mma/menu_document.h"
+
+namespace trellune {
+
+// The silent abort: a kind name of the file is not in the active kind list. Carries no
+// message; the open command reports the mismatch and reads again with the built-in list.
+class ProfileMismatch : public std::exception {
+ public:
+  const char* what() const noexcept override { return "profile mismatch"; }
+};
+
+// The file is not a well-formed mma_ucp; what() says what is wrong in the user's words.
+class MalformedMenuFile : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Reads the bytes of an mma_ucp into doc, replacing its tree and data. Sets the save options,
+// RecordLength, DataAreaOffset and the status text as the file dictates. On either exception
+// the tree and the data table are left empty; after a malformed file the options, counters
+// and status are as they were before the call.
+void ReadMenuBytes(std::span<const std::uint8_t> bytes, MenuDocument& doc);
+
+// ReadMenuBytes on a local file; FileError when it cannot be read.
+void ReadMenuFile(const std::filesystem::path& path, MenuDocument& doc);
+
+// The Open command's read: on a profile mismatch it reports "Selected profile doesn't match
+// mma_ucp", switches to the built-in kind list and reads again (a second failure propagates).
+// Returns the warnings to show, in order.
+std::vector<UserMessage> ReadMenuWithProfileCheck(const std::filesystem::path& path,
+                                                  MenuDocument& doc);
+
+UserMessage ProfileMismatchWarning();
+
+}  // namespace trellune

@@ -1,0 +1,123 @@
+#include "mma/menu_tree.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace trellune {
+namespace {
+
+std::size_t CountAll(const NodeList& run) {
+  std::size_t n = run.size();
+  for (const auto& child : run) n += CountAll(child->Children);
+  return n;
+}
+
+MenuNode* FindAt(const NodeList& run, std::size_t& pos) {
+  for (const auto& node : run) {
+    if (pos == 0) return node.get();
+    --pos;
+    if (MenuNode* found = FindAt(node->Children, pos)) return found;
+  }
+  return nullptr;
+}
+
+bool FindPosition(const NodeList& run, const MenuNode* target, std::size_t& pos) {
+  for (const auto& node : run) {
+    if (node.get() == target) return true;
+    ++pos;
+    if (FindPosition(node->Children, target, pos)) return true;
+  }
+  return false;
+}
+
+void Visit(const NodeList& run, const std::function<void(MenuNode&)>& visit) {
+  for (const auto& node : run) {
+    visit(*node);
+    Visit(node->Children, visit);
+  }
+}
+
+}  // namespace
+
+std::size_t MenuTree::Count() const { return CountAll(top_); }
+
+MenuNode* MenuTree::NodeAt(std::size_t pos) const { return FindAt(top_, pos); }
+
+std::size_t MenuTree::PositionOf(const MenuNode* node) const {
+  std::size_t pos = 0;
+  if (!FindPosition(top_, node, pos)) throw std::logic_error("node is not in the tree");
+  return pos;
+}
+
+MenuNode* MenuTree::Insert(MenuNode* parent, std::size_t index, std::string text, TMMAItem item) {
+  auto node = std::make_unique<MenuNode>();
+  node->Text = std::move(text);
+  node->Item = std::move(item);
+  node->Parent = parent;
+  NodeList& run = RunOf(parent);
+  index = std::min(index, run.size());
+  MenuNode* raw = node.get();
+  run.insert(run.begin() + static_cast<std::ptrdiff_t>(index), std::move(node));
+  return raw;
+}
+
+MenuNode* MenuTree::Append(MenuNode* parent, std::string text, TMMAItem item) {
+  return Insert(parent, RunOf(parent).size(), std::move(text), std::move(item));
+}
+
+const NodeList& MenuTree::SiblingsOf(const MenuNode* node) const {
+  return node->Parent ? node->Parent->Children : top_;
+}
+
+std::size_t MenuTree::IndexOf(const MenuNode* node) const {
+  const NodeList& run = SiblingsOf(node);
+  for (std::size_t i = 0; i < run.size(); ++i)
+    if (run[i].get() == node) return i;
+  throw std::logic_error("node is not in its parent's run");
+}
+
+MenuNode* MenuTree::PrevSibling(const MenuNode* node) const {
+  std::size_t i = IndexOf(node);
+  return i == 0 ? nullptr : SiblingsOf(node)[i - 1].get();
+}
+
+MenuNode* MenuTree::NextSibling(const MenuNode* node) const {
+  const NodeList& run = SiblingsOf(node);
+  std::size_t i = IndexOf(node);
+  return i + 1 < run.size() ? run[i + 1].get() : nullptr;
+}
+
+bool MenuTree::IsInSubtree(const MenuNode* node, const MenuNode* root) const {
+  for (const MenuNode* n = node; n; n = n->Parent)
+    if (n == root) return true;
+  return false;
+}
+
+void MenuTree::Remove(MenuNode* node) {
+  NodeList& run = RunOf(node->Parent);
+  run.erase(run.begin() + static_cast<std::ptrdiff_t>(IndexOf(node)));
+}
+
+bool MenuTree::Move(MenuNode* node, MenuNode* parent, std::size_t index) {
+  if (parent && IsInSubtree(parent, node)) return false;
+  NodeList& from = RunOf(node->Parent);
+  std::size_t at = IndexOf(node);
+  std::unique_ptr<MenuNode> owned = std::move(from[at]);
+  from.erase(from.begin() + static_cast<std::ptrdiff_t>(at));
+  NodeList& to = RunOf(parent);
+  if (&from == &to && index > at) --index;
+  index = std::min(index, to.size());
+  owned->Parent = parent;
+  to.insert(to.begin() + static_cast<std::ptrdiff_t>(index), std::move(owned));
+  return true;
+}
+
+void MenuTree::ForEach(const std::function<void(MenuNode&)>& visit) const { Visit(top_, visit); }
+
+std::uint8_t CountDescendants(const MenuNode& node) {
+  std::uint8_t n = 0;
+  for (const auto& child : node.Children) n = std::uint8_t(n + 1 + CountDescendants(*child));
+  return n;
+}
+
+}  // namespace trellune
