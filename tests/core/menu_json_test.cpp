@@ -1,0 +1,135 @@
+#include "mma/menu_json.h"
+
+#include <gtest/gtest.h>
+
+#include "core/menu_bytes.h"
+#include "mma/menu_ops.h"
+#include "mma/menu_reader.h"
+#include "mma/menu_writer.h"
+
+namespace trellune {
+namespace {
+
+using test::Bytes;
+using test::Cat;
+using test::Frame;
+using test::Hex;
+using test::MenuFile;
+
+// Export then import gives a document that writes the same bytes, including texts JSON cannot
+// carry as they are (a lone UTF-16 surrogate, a shortcut with bytes after its NUL).
+TEST(MenuJson, ExportThenImportWritesTheSameBytes) {
+  Bytes titles = Frame(0, Cat({Hex("02 01 00 00 04 2A 00 00 0A"), Hex("D8 00 00 00"),
+                               Hex("00 E9 00 4B 00 00")}));
+  Bytes shortcut = Frame(23, Cat({Hex("41 42 00 43"), Bytes(21, 0)}));
+  Bytes url = Frame(5, Hex("63 61 66 E9 00"));  // "café" in an 8-bit text
+  Bytes unknown = Frame(99, Hex("01 02 03"));
+  Bytes data = Cat({titles, shortcut, url, unknown});
+  Bytes file = MenuFile(22,
+                        {{1, 9, 255, 11, 0, 0x41, "Games", 0, std::uint16_t(data.size())},
+                         {12, 10, 255, 255, 0x18, 0x41, "~3"}},
+                        data, 0x03);
+  for (bool saveAll : {false, true}) {
+    MenuDocument read;
+    ReadMenuBytes(file, read);
+    read.Options.saveAllData = saveAll;
+    const Json json = MenuToJson(read);
+    MenuDocument imported;
+    MenuFromJson(Json::parse(json.dump()), imported);
+    EXPECT_EQ(imported.Options, read.Options);
+    EXPECT_EQ(imported.CustomItemCount, read.CustomItemCount);
+    WriteOutcome a = SerializeMenu(read);
+    WriteOutcome b = SerializeMenu(imported);
+    ASSERT_TRUE(a.ok() && b.ok());
+    EXPECT_EQ(test::ToHex(a.bytes), test::ToHex(b.bytes)) << saveAll;
+    EXPECT_EQ(imported.Tree.NodeAt(9)->Text, "Games");
+  }
+  MenuDocument read;
+  ReadMenuBytes(file, read);
+  const Json json = MenuToJson(read);
+  const Json& data0 = json["menuRoot"]["items"][0]["data"];
+  EXPECT_EQ(data0[0]["titles"][0]["utf16"], "d800");
+  EXPECT_EQ(data0[0]["titles"][1]["text"], "\xC3\xA9K");
+  EXPECT_EQ(data0[0]["titles"][1]["language"], 0x2A);
+  EXPECT_EQ(data0[1]["hex"], "41420043" + std::string(42, '0'));
+  EXPECT_EQ(data0[2]["text"], "caf\xC3\xA9");
+  EXPECT_EQ(data0[3]["frames"][0]["code"], 99);
+  EXPECT_EQ(json["options"]["c698pFix"], true);
+}
+
+TEST(MenuJson, ImportRejectsWhatIsNotAMenu) {
+  const Json base = [] {
+    MenuDocument doc;
+    NewMenu(doc);
+    return MenuToJson(doc);
+  }();
+  struct Case {
+    const char* what;
+    std::function<void(Json&)> edit;
+    const char* message;
+  } cases[] = {
+      {"no softkeys", [](Json& j) { j.erase("softkeys"); }, "softkeys: missing"},
+      {"six softkeys", [](Json& j) { j["softkeys"]["items"].erase(0); }, "exactly 7 softkeys"},
+      {"bad record length", [](Json& j) { j["options"]["recordLength"] = 30; }, "22 or 36"},
+      {"fix in 36-byte mode", [](Json& j) { j["options"]["c698pFix"] = true; }, "22-byte"},
+      {"unknown entry type",
+       [](Json& j) { j["menuRoot"]["items"] = Json::parse(R"([{"name":"Games","data":[{"type":"Nope"}]}])"); },
+       "unknown entry type"},
+      {"raw frame with a known code",
+       [](Json& j) {
+         j["menuRoot"]["items"] = Json::parse(
+             R"([{"name":"Games","data":[{"type":"Unknown","frames":[{"code":5,"hex":"00"}]}]}])");
+       },
+       "known entry type"},
+      {"character beyond 8 bits",
+       [](Json& j) { j["menuRoot"]["items"] = Json::parse(R"([{"name":"G\u0100"}])"); }, "8-bit"},
+      {"byte out of range",
+       [](Json& j) { j["menuRoot"]["items"] = Json::parse(R"([{"name":"Games","flags":256}])"); },
+       "between 0 and 255"},
+      {"twelve entries",
+       [](Json& j) {
+         Json data = Json::array();
+         for (int i = 0; i < 12; ++i) data.push_back(Json::parse(R"({"type":"SendEvent","value":1})"));
+         j["menuRoot"]["items"] = Json::array({Json{{"name", "Games"}, {"data", data}}});
+       },
+       "at most 11 entries"},
+  };
+  for (const Case& c : cases) {
+    Json j = base;
+    c.edit(j);
+    MenuDocument doc;
+    try {
+      MenuFromJson(j, doc);
+      ADD_FAILURE() << c.what << ": accepted";
+    } catch (const MenuJsonError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << c.what << ": " << e.what();
+    }
+    EXPECT_TRUE(doc.Tree.Empty()) << c.what;
+  }
+}
+
+TEST(MenuJson, HandWrittenMenuGetsIdsAndTextsFromItsShape) {
+  const Json j = Json::parse(R"({
+    "softkeys": {"name": "Container", "items": [
+      {"name": "PhoneBook"}, {"name": "Message"}, {"name": "RecentCall"}, {"name": "Mutilmedia"},
+      {"name": "AlarmClock"}, {"name": "MMRingStyle"}, {"name": "~4"}]},
+    "menuRoot": {"name": "MenuRoot", "itemType": 1, "items": [
+      {"name": "Games", "items": [{"name": "Camera",
+         "data": [{"type": "UrlLink", "text": "x"}]}]},
+      {"name": "DialedCalls"}]}
+  })");
+  MenuDocument doc;
+  MenuFromJson(j, doc);
+  EXPECT_EQ(doc.Tree.NodeAt(4)->Text, "Down: Multimedia");
+  EXPECT_EQ(doc.Tree.NodeAt(7)->Text, "Smart: ~4");
+  EXPECT_EQ(doc.Tree.NodeAt(11)->Text, "DialedCalls [SC]");
+  const MenuNode* camera = doc.Tree.NodeAt(10);
+  EXPECT_EQ(camera->Item.Id, 13);
+  ASSERT_TRUE(doc.ItemData[13]);
+  EXPECT_EQ(doc.ItemData[13]->Entries[0].Length, 2);
+  EXPECT_EQ(doc.Tree.NodeAt(7)->Item.Id, 9);
+  EXPECT_TRUE(SerializeMenu(doc).ok());
+}
+
+}  // namespace
+}  // namespace trellune
