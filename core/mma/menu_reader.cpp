@@ -1,5 +1,6 @@
 #include "mma/menu_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -17,12 +18,10 @@ std::uint16_t Be16(const std::uint8_t* p) { return std::uint16_t(p[0] << 8 | p[1
 
 // A UTF-16 big-endian string from a byte range, up to its 0x0000 unit (or the range's end).
 std::u16string Utf16Until0(const std::uint8_t* p, std::size_t bytes) {
-  std::u16string s;
-  for (std::size_t i = 0; i + 1 < bytes; i += 2) {
-    char16_t unit = char16_t(p[i] << 8 | p[i + 1]);
-    if (unit == 0) break;
-    s.push_back(unit);
-  }
+  std::size_t units = 0;
+  while (units < bytes / 2 && (p[2 * units] | p[2 * units + 1])) ++units;
+  std::u16string s(units, u'\0');
+  for (std::size_t i = 0; i < units; ++i) s[i] = char16_t(p[2 * i] << 8 | p[2 * i + 1]);
   return s;
 }
 
@@ -241,7 +240,8 @@ class Reader {
         case kMidletAttribute:
         case kMidletName:
         case kMidletVendor:
-          for (std::size_t i = 0; i < flen && p[i]; ++i) e.Text.push_back(char(p[i]));
+          e.Text.assign(reinterpret_cast<const char*>(p),
+                        std::find(p, p + flen, std::uint8_t(0)) - p);
           if (e.Text.size() > kMaxAnsiChars)
             fail("has a text longer than " + std::to_string(kMaxAnsiChars) + " characters");
           break;

@@ -45,7 +45,11 @@ class Writer {
       throw Refused(TooLarge("it needs " + std::to_string(records) +
                              " records, and a file holds at most 255 (245 main items)"));
 
-    out_.reserve(10 + records * rl_ + 1024);
+    std::size_t dataBytes = 0;
+    doc_.Tree.ForEach([&](MenuNode& node) {
+      dataBytes += ComputeDataLength(doc_.ItemData[node.Item.Id], o_.saveAllData);
+    });
+    out_.reserve(10 + records * rl_ + dataBytes);
     out_.assign(kTemplate.begin(), kTemplate.begin() + 10 + rl_);
     out_[1] = o_.c698pFix ? 0x03 : 0x01;
     out_[2] = std::uint8_t(records);
@@ -110,8 +114,14 @@ class Writer {
   }
 
   void PutUtf16(const std::u16string& s) {
-    for (char16_t u : s) Put16(u);
-    Put16(0);
+    const std::size_t at = out_.size();
+    out_.resize(at + 2 * s.size() + 2);
+    std::uint8_t* p = out_.data() + at;
+    for (char16_t u : s) {
+      *p++ = std::uint8_t(u >> 8);
+      *p++ = std::uint8_t(u);
+    }
+    p[0] = p[1] = 0;
   }
 
   // Data of every item that got a DataLength, in record order, so the data always matches
