@@ -26,8 +26,35 @@ std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
   return bytes;
 }
 
-void WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+namespace {
+
+void WriteDirectly(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+  errno = 0;
+  std::ofstream out(path, std::ios::binary);
+  if (!out) throw FileError("Cannot write " + path.string() + ": " + Reason());
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  out.flush();
+  if (!out) throw FileError("Cannot write " + path.string() + ": " + Reason());
+}
+
+}  // namespace
+
+void WriteFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes) {
   static std::atomic<unsigned> counter{0};
+  std::error_code ec;
+  // A link is followed, so the file it names is replaced and the link stays.
+  std::filesystem::path path = target;
+  for (int hops = 0; hops < 40 && std::filesystem::is_symlink(path, ec); ++hops) {
+    std::filesystem::path next = std::filesystem::read_symlink(path, ec);
+    if (ec) break;
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
+  const auto status = std::filesystem::status(path, ec);
+  if (std::filesystem::is_directory(status))
+    throw FileError("Cannot write " + target.string() + ": it is a folder");
+  // Devices and pipes (/dev/stdout, a FIFO) cannot be replaced by renaming; write to them.
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    return WriteDirectly(path, bytes);
   const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : ".";
   const std::filesystem::path temp =
       dir / ("." + path.filename().string() + ".tmp" + std::to_string(counter++));
@@ -44,7 +71,6 @@ void WriteFileAtomically(const std::filesystem::path& path, std::span<const std:
       throw FileError("Cannot write " + path.string() + ": " + reason);
     }
   }
-  std::error_code ec;
   std::filesystem::rename(temp, path, ec);
   if (ec) {
     std::error_code ignored;
