@@ -5,6 +5,7 @@
 
 #include "menu_commands.h"
 #include "output.h"
+#include "profile_commands.h"
 
 int main(int argc, char** argv) {
   using namespace trellune::cli;
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
   int exitCode = kSuccess;
   MenuCommandArgs menuArgs;
   AddMenuCommands(app, menuArgs, exitCode);
+  ProfileCommandArgs profileArgs;
+  AddProfileCommands(app, profileArgs, exitCode);
 
   try {
     app.parse(argc, argv);

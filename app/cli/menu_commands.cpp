@@ -9,6 +9,7 @@
 #include "mma/menu_reader.h"
 #include "mma/menu_writer.h"
 #include "output.h"
+#include "profile_commands.h"
 
 namespace trellune::cli {
 namespace {
@@ -29,6 +30,11 @@ std::optional<std::string> ApplyOverrides(MenuDocument& doc, const Overrides& o)
   }
   if (o.saveAllData) opt.saveAllData = true;
   return std::nullopt;
+}
+
+void AddProfileOption(CLI::App* cmd, std::optional<std::string>& profile) {
+  cmd->add_option("--profile", profile,
+                  "Profile file (NAME.prf) to load first, as selecting it in the editor does");
 }
 
 void AddOverrideOptions(CLI::App* cmd, Overrides& o) {
@@ -67,14 +73,22 @@ int SaveMenu(const std::string& path, MenuDocument& doc, const Overrides& overri
   return kSuccess;
 }
 
+// The start-up state, with the --profile file loaded onto it when one was given.
+std::optional<int> StartState(const MenuCommandArgs& args, MenuDocument& doc) {
+  if (args.profile) return ApplyProfileOption(*args.profile, doc);
+  return std::nullopt;
+}
+
 int RunConvert(const MenuCommandArgs& args) {
   MenuDocument doc;
+  if (auto code = StartState(args, doc)) return *code;
   if (auto code = OpenMenu(args.input, doc)) return *code;
   return SaveMenu(args.output, doc, args.overrides);
 }
 
 int RunExport(const MenuCommandArgs& args) {
   MenuDocument doc;
+  if (auto code = StartState(args, doc)) return *code;
   if (auto code = OpenMenu(args.input, doc)) return *code;
   std::cout << MenuToJson(doc).dump(2) << '\n';
   return kSuccess;
@@ -82,6 +96,7 @@ int RunExport(const MenuCommandArgs& args) {
 
 int RunImport(const MenuCommandArgs& args) {
   MenuDocument doc;
+  if (auto code = StartState(args, doc)) return *code;
   Json json;
   try {
     std::ifstream in(args.input);
@@ -103,17 +118,20 @@ void AddMenuCommands(CLI::App& app, MenuCommandArgs& args, int& exitCode) {
       "convert", "Read an mma_ucp file and write it again, in the dialect the options select");
   convert->add_option("IN", args.input, "mma_ucp to read")->required();
   convert->add_option("OUT", args.output, "mma_ucp to write")->required();
+  AddProfileOption(convert, args.profile);
   AddOverrideOptions(convert, args.overrides);
   convert->callback([&] { exitCode = RunConvert(args); });
 
   CLI::App* exportCmd = app.add_subcommand("export", "Print the JSON form of an mma_ucp file");
   exportCmd->add_option("IN", args.input, "mma_ucp to read")->required();
+  AddProfileOption(exportCmd, args.profile);
   exportCmd->callback([&] { exitCode = RunExport(args); });
 
   CLI::App* importCmd =
       app.add_subcommand("import", "Write an mma_ucp file from the JSON form of a menu");
   importCmd->add_option("JSON", args.input, "JSON menu to read")->required();
   importCmd->add_option("OUT", args.output, "mma_ucp to write")->required();
+  AddProfileOption(importCmd, args.profile);
   AddOverrideOptions(importCmd, args.overrides);
   importCmd->callback([&] { exitCode = RunImport(args); });
 }

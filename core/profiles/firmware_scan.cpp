@@ -1,0 +1,227 @@
+#include "profiles/firmware_scan.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "io/file_io.h"
+
+namespace trellune {
+namespace {
+
+constexpr std::size_t kBlock = 65536;
+constexpr std::size_t kNameRecord2 = 52;  // records of the second name table
+constexpr std::size_t kNameRecord3 = 44;  // records of the third name table
+
+bool IsDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
+bool IsUpper(std::uint8_t c) { return c >= 'A' && c <= 'Z'; }
+
+bool VersionMarkerAt(const std::uint8_t* p) {
+  return std::memcmp(p, "@(#)", 4) == 0 && (p[4] == 'T' || (p[4] == 'R' && IsDigit(p[5])));
+}
+
+bool ItemTableAt(const std::uint8_t* p) { return std::memcmp(p, "2CLICK", 6) == 0; }
+
+class Scanner {
+ public:
+  Scanner(ByteSource& image, const ScanProgress& progress)
+      : image_(image), progress_(progress), buffer_(kBlock) {}
+
+  std::optional<FirmwareProfile> Scan() {
+    if (progress_.show) progress_.show("Scanning CG1");
+    std::optional<std::uint64_t> marker = Find(VersionMarkerAt, '@', true);
+    if (progress_.close) progress_.close();
+    if (!marker) return std::nullopt;
+
+    FirmwareProfile profile;
+    profile.name = Identifier(*marker + 4);
+
+    std::optional<std::uint64_t> table = Find(ItemTableAt, '2', false);
+    if (!table) return std::nullopt;
+
+    std::uint8_t head[20] = {};
+    const bool longRecords = image_.ReadAt(*table, head, 20) == 20 && head[19] == 0;
+    const std::size_t recordSize = longRecords ? 36 : 20;
+    const std::string& id = profile.name;
+    const bool code06 = id == "TRIPLETS" || id == "R364" || id == "R372" || id == "R474";
+    text_ = "[mma_ucp format]\r\n";
+    text_ += std::string(longRecords ? "36" : "22") + " " + (code06 ? "06 " : "0C ") +
+             (id == "R3624" ? "1" : "0") + "\r\n";
+    text_ += "[mma items]\r\n";
+
+    // First table: records from "2CLICK" while they start with a digit or capital letter.
+    const std::uint64_t end = WalkForward(*table, recordSize, IsDigitOrUpper);
+    SecondAndThirdTables(end);
+    profile.text = std::move(text_);
+    return profile;
+  }
+
+ private:
+  static bool IsDigitOrUpper(std::uint8_t c) { return IsDigit(c) || IsUpper(c); }
+
+  // The first file offset where `matches` holds, scanning block by block through the one
+  // buffer. Each block after the first starts with the last bytes of the one before, so a
+  // pattern that spans two blocks is found too.
+  template <typename Match>
+  std::optional<std::uint64_t> Find(Match matches, std::uint8_t first, bool report) {
+    constexpr std::size_t kKeep = 5;  // pattern length less one
+    const std::uint64_t size = image_.Size();
+    std::uint64_t bufferStart = 0;  // file offset of buffer_[0]
+    std::size_t held = 0;           // bytes carried over from the block before
+    for (;;) {
+      const std::size_t got =
+          image_.ReadAt(bufferStart + held, buffer_.data() + held, kBlock - held);
+      const std::size_t n = held + got;
+      if (got == 0 || n < 6) return std::nullopt;
+      const std::size_t limit = n - 5;  // positions that have the 6 bytes a pattern needs
+      for (std::size_t p = 0; p < limit; ++p) {
+        const void* hit = std::memchr(buffer_.data() + p, first, limit - p);
+        if (!hit) break;
+        p = std::size_t(static_cast<const std::uint8_t*>(hit) - buffer_.data());
+        if (matches(buffer_.data() + p)) return bufferStart + p;
+      }
+      if (report && progress_.setPercent && size)
+        progress_.setPercent(int(std::lround(double(bufferStart) / double(size) * 100.0)));
+      if (bufferStart + n >= size) return std::nullopt;
+      std::memmove(buffer_.data(), buffer_.data() + n - kKeep, kKeep);
+      bufferStart += n - kKeep;
+      held = kKeep;
+    }
+  }
+
+  // The identifier after "@(#)": up to the first "_", or, failing that within the 100 bytes
+  // read, the first zero or unprintable byte. It becomes a file name, so a path separator
+  // ends it as well.
+  std::string Identifier(std::uint64_t offset) {
+    std::uint8_t bytes[100];
+    const std::size_t got = image_.ReadAt(offset, bytes, sizeof bytes);
+    std::string id;
+    for (std::size_t i = 0; i < got; ++i) {
+      const std::uint8_t c = bytes[i];
+      if (c == '_' || c < 0x20 || c >= 0x7F || c == '/' || c == '\\') break;
+      id.push_back(char(c));
+    }
+    return id;
+  }
+
+  // Writes the record's bytes up to its first zero (or its end) as one line.
+  void WriteName(const std::uint8_t* record, std::size_t length) {
+    std::size_t n = 0;
+    while (n < length && record[n]) ++n;
+    text_.append(reinterpret_cast<const char*>(record), n);
+    text_ += "\r\n";
+  }
+
+  // Names in records of `size` bytes from `offset` on while their first byte passes `starts`;
+  // returns the offset after the last one. Stops at the end of the file.
+  template <typename Starts>
+  std::uint64_t WalkForward(std::uint64_t offset, std::size_t size, Starts starts) {
+    std::vector<std::uint8_t> record(size);
+    for (;;) {
+      const std::size_t got = image_.ReadAt(offset, record.data(), size);
+      if (got == 0 || !starts(record[0])) return offset;
+      WriteName(record.data(), got);
+      offset += size;
+      if (got < size) return offset;
+    }
+  }
+
+  void SecondAndThirdTables(std::uint64_t e) {
+    static constexpr std::uint8_t kEndMarker[7] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const std::size_t got = image_.ReadAt(e, buffer_.data(), kBlock);
+    std::size_t p = 0;
+    while (p + 7 <= got && std::memcmp(buffer_.data() + p, kEndMarker, 7) != 0) ++p;
+    if (p + 7 > got) return;  // no end marker: the second and third tables are skipped
+
+    // The five bytes before the marker decide the gap between the table and the marker.
+    std::uint8_t b[5] = {};
+    const std::uint64_t markerAt = e + p;
+    if (markerAt >= 5) image_.ReadAt(markerAt - 5, b, 5);
+    const std::uint64_t gap = (b[0] == 0 && b[2] == 0 && b[1] == b[4]) ? 12 : 10;
+    const std::uint64_t after = markerAt + 7;
+
+    // Second table: 52-byte records walked backwards from just before the gap.
+    bool wrote = false;
+    std::uint8_t record[kNameRecord2];
+    if (after >= gap + kNameRecord2) {
+      for (std::uint64_t at = after - gap - kNameRecord2;; at -= kNameRecord2) {
+        if (image_.ReadAt(at, record, kNameRecord2) == 0 || !IsUpper(record[0])) break;
+        WriteName(record, kNameRecord2);
+        wrote = true;
+        if (at < kNameRecord2) break;  // the walk stops at the start of the file
+      }
+    }
+    if (wrote) return;
+
+    // Third table: 44-byte records from "Dialed", found at an even offset within 512 bytes.
+    std::uint8_t window[512];
+    const std::size_t seen = image_.ReadAt(after, window, sizeof window);
+    for (std::size_t q = 0; q < 506 && q + 6 <= seen; q += 2)
+      if (std::memcmp(window + q, "Dialed", 6) == 0) {
+        WalkForward(after + q, kNameRecord3, IsDigitOrUpper);
+        return;
+      }
+  }
+
+  ByteSource& image_;
+  const ScanProgress& progress_;
+  std::vector<std::uint8_t> buffer_;
+  std::string text_;
+};
+
+}  // namespace
+
+std::optional<FirmwareProfile> ScanFirmware(ByteSource& image, const ScanProgress& progress) {
+  return Scanner(image, progress).Scan();
+}
+
+std::string CreateFirmwareProfile(const std::filesystem::path& firmware,
+                                  const std::filesystem::path& profilesDir,
+                                  const ScanProgress& progress) {
+  FileSource image(firmware);
+  std::optional<FirmwareProfile> profile = ScanFirmware(image, progress);
+  if (!profile || profile->name.empty()) return std::string(kScanFailed);
+  std::error_code ec;
+  std::filesystem::create_directories(profilesDir, ec);
+  if (ec) throw FileError("Cannot create " + profilesDir.string() + ": " + ec.message());
+  WriteFileAtomically(profilesDir / (profile->name + ".prf"),
+                      {reinterpret_cast<const std::uint8_t*>(profile->text.data()), profile->text.size()});
+  return profile->name;
+}
+
+FileSource::FileSource(const std::filesystem::path& path) : path_(path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec))
+    throw FileError("Cannot read " + path.string() + ": it is a folder");
+  errno = 0;
+  file_ = std::fopen(path.c_str(), "rb");
+  if (!file_)
+    throw FileError("Cannot open " + path.string() + ": " + (errno ? std::strerror(errno) : "unknown error"));
+  if (std::fseek(file_, 0, SEEK_END) == 0) {
+    const long size = std::ftell(file_);
+    size_ = size > 0 ? std::uint64_t(size) : 0;
+  }
+}
+
+FileSource::~FileSource() {
+  if (file_) std::fclose(file_);
+}
+
+std::size_t FileSource::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) {
+  if (offset >= size_) return 0;
+  if (std::fseek(file_, long(offset), SEEK_SET) != 0)
+    throw FileError("Cannot read " + path_.string() + ": seek failed");
+  const std::size_t got = std::fread(out, 1, n, file_);
+  if (got < n && std::ferror(file_)) throw FileError("Cannot read " + path_.string());
+  return got;
+}
+
+std::size_t MemorySource::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) {
+  if (offset >= size_) return 0;
+  const std::size_t got = std::min<std::uint64_t>(n, size_ - offset);
+  std::memcpy(out, data_ + offset, got);
+  return got;
+}
+
+}  // namespace trellune
