@@ -1,0 +1,184 @@
+#include "profiles/firmware_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "io/file_io.h"
+
+namespace trellune {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+// A synthetic firmware image: filler bytes (0xEE: no marker, not a name start) with pieces
+// placed at chosen offsets.
+struct Image {
+  Bytes bytes;
+  explicit Image(std::size_t size = 4096) : bytes(size, 0xEE) {}
+  Image& At(std::size_t offset, const std::string& s) { return At(offset, Bytes(s.begin(), s.end())); }
+  Image& At(std::size_t offset, const Bytes& b) {
+    if (bytes.size() < offset + b.size()) bytes.resize(offset + b.size(), 0xEE);
+    std::copy(b.begin(), b.end(), bytes.begin() + std::ptrdiff_t(offset));
+    return *this;
+  }
+  // Name records of `size` bytes, zero-padded; 20-byte records carry a non-zero last byte as
+  // the firmware's do, so that only 36-byte tables have a zero at offset 19.
+  Image& Table(std::size_t offset, std::size_t size, const std::vector<std::string>& names) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      Bytes rec(size, 0);
+      std::copy(names[i].begin(), names[i].end(), rec.begin());
+      if (size == 20) rec[19] = 0x01;
+      At(offset + i * size, rec);
+    }
+    return *this;
+  }
+  std::optional<FirmwareProfile> Scan(const ScanProgress& progress = {}) const {
+    MemorySource source(bytes.data(), bytes.size());
+    return ScanFirmware(source, progress);
+  }
+};
+
+const Bytes kEndMarker = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+std::string Text(const std::string& format, const std::vector<std::string>& names) {
+  std::string t = "[mma_ucp format]\r\n" + format + "\r\n[mma items]\r\n";
+  for (const std::string& n : names) t += n + "\r\n";
+  return t;
+}
+
+TEST(FirmwareScan, IdentifierDecidesNameIconCodeAndFix) {
+  struct Case {
+    std::string marker;
+    const char* name;
+    const char* format;
+  } cases[] = {
+      {"@(#)R123_X", "R123", "22 0C 0"},
+      {"@(#)TRIPLETS_X", "TRIPLETS", "22 06 0"},
+      {"@(#)R364_A", "R364", "22 06 0"},
+      {"@(#)R474_A", "R474", "22 06 0"},
+      {"@(#)R3624_B", "R3624", "22 0C 1"},
+      {"@(#)R12AB", "R12AB", "22 0C 0"},        // no "_": ends at the zero after it
+      {"@(#)R9../x_1", "R9..", "22 0C 0"},      // a path separator ends it too
+  };
+  for (const Case& c : cases) {
+    Image image;
+    image.At(100, c.marker).At(100 + c.marker.size(), Bytes{0}).Table(1000, 20, {"2CLICK", "AIM"});
+    auto profile = image.Scan();
+    ASSERT_TRUE(profile) << c.marker;
+    EXPECT_EQ(profile->name, c.name);
+    EXPECT_EQ(profile->text, Text(c.format, {"2CLICK", "AIM"})) << c.marker;
+  }
+}
+
+TEST(FirmwareScan, FindsTheFirstRealMarkerAnywhere) {
+  Image image(70000);
+  image.At(50, "@(#)Rx_NOT").At(65533, "@(#)T1_Y").Table(69000, 20, {"2CLICK"});
+  auto profile = image.Scan();
+  ASSERT_TRUE(profile);
+  EXPECT_EQ(profile->name, "T1");  // spans the first and second 64 KiB blocks
+
+  Image noMarker;
+  noMarker.Table(1000, 20, {"2CLICK"});
+  EXPECT_FALSE(noMarker.Scan());
+  Image noTable;
+  noTable.At(10, "@(#)R1_");
+  EXPECT_FALSE(noTable.Scan());
+}
+
+TEST(FirmwareScan, RecordSizeAndTheFirstTable) {
+  Image longRecords;
+  longRecords.At(0, "@(#)R1_").Table(500, 36, {"2CLICK", "Browser", "3D", "lower", "Games"});
+  EXPECT_EQ(longRecords.Scan()->text, Text("36 0C 0", {"2CLICK", "Browser", "3D"}));
+
+  // A name that fills its record has no zero: it ends at the record's end.
+  Image full;
+  full.At(0, "@(#)R1_").Table(500, 20, {"2CLICK"}).At(520, std::string(20, 'N'));
+  EXPECT_EQ(full.Scan()->text, Text("22 0C 0", {"2CLICK", std::string(20, 'N')}));
+
+  // The walk stops at the end of the file, even inside a record.
+  Image atEnd;
+  atEnd.At(0, "@(#)R1_").Table(500, 20, {"2CLICK"}).At(520, "TAIL");
+  atEnd.bytes.resize(524);
+  EXPECT_EQ(atEnd.Scan()->text, Text("22 0C 0", {"2CLICK", "TAIL"}));
+}
+
+TEST(FirmwareScan, SecondTableWithEitherGapIsReadBackwards) {
+  // After the first table: 52-byte name records, then the gap, then 00 FF FF FF FF FF FF. The
+  // five bytes before the marker pick the gap: 12 for 00 x 00 ? x, else 10.
+  struct Case {
+    std::size_t gap;
+    Bytes between;  // bytes between the last record and the marker
+  } cases[] = {{10, {0x11, 0x22, 0x33}}, {12, {0x00, 0x42, 0x00, 0x17, 0x42}}};
+  for (const Case& c : cases) {
+    Image image;
+    image.At(0, "@(#)R1_").Table(500, 20, {"2CLICK"});
+    const std::size_t s = 700;
+    image.Table(s, 52, {"ZETA", "BETA", "ALPHA"});
+    image.At(s + 156, c.between).At(s + 156 + c.between.size(), kEndMarker);
+    ASSERT_EQ(s + 156 + c.between.size() + 7 - c.gap - 52, s + 104);
+    EXPECT_EQ(image.Scan()->text, Text("22 0C 0", {"2CLICK", "ALPHA", "BETA", "ZETA"})) << c.gap;
+  }
+}
+
+TEST(FirmwareScan, ThirdTableWhenTheSecondIsEmpty) {
+  Image image;
+  image.At(0, "@(#)R1_").Table(500, 20, {"2CLICK"});
+  const std::size_t marker = 800;
+  image.At(marker, kEndMarker);
+  image.Table(marker + 7 + 6, 44, {"DialedCalls", "Headlines", "x"});
+  EXPECT_EQ(image.Scan()->text, Text("22 0C 0", {"2CLICK", "DialedCalls", "Headlines"}));
+
+  // "Dialed" at an odd offset is not seen.
+  Image odd;
+  odd.At(0, "@(#)R1_").Table(500, 20, {"2CLICK"}).At(marker, kEndMarker).Table(marker + 7 + 5, 44, {"DialedCalls"});
+  EXPECT_EQ(odd.Scan()->text, Text("22 0C 0", {"2CLICK"}));
+}
+
+TEST(FirmwareScan, BackwardWalkStopsAtTheStartOfTheFile) {
+  // The table sits at offset 0 and every record before the marker starts with a capital.
+  Image image(0);
+  image.Table(0, 52, {"AAA", "BBB"}).At(104, Bytes{0x11, 0x22, 0x33}).At(107, kEndMarker);
+  image.At(114, "@(#)R1_").Table(200, 20, {"2CLICK"});
+  image.At(220, Bytes(20, 0xEE));
+  // E is right after "2CLICK"; its end marker search finds nothing after it, so this image
+  // has no second table: only the start-of-file rule is exercised by a marker before E.
+  EXPECT_EQ(image.Scan()->text, Text("22 0C 0", {"2CLICK"}));
+}
+
+TEST(FirmwareScan, ReportsProgressAndWritesTheProfile) {
+  const fs::path dir = fs::path(testing::TempDir()) / "trellune_fw";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  Image image(200000);
+  image.At(150000, "@(#)R364_Q").Table(190000, 20, {"2CLICK", "AIM"});
+  WriteFileAtomically(dir / "fw.bin", image.bytes);
+
+  std::vector<std::string> events;
+  ScanProgress progress{[&](const std::string& c) { events.push_back("show " + c); },
+                        [&](int p) { events.push_back(std::to_string(p)); },
+                        [&] { events.push_back("close"); }};
+  EXPECT_EQ(CreateFirmwareProfile(dir / "fw.bin", dir / "Profiles", progress), "R364");
+  EXPECT_EQ(events, (std::vector<std::string>{"show Scanning CG1", "0", "33", "close"}));
+  const auto text = ReadWholeFile(dir / "Profiles" / "R364.prf");
+  EXPECT_EQ(std::string(text.begin(), text.end()), Text("22 06 0", {"2CLICK", "AIM"}));
+
+  // A second scan of the same firmware replaces the profile.
+  image.Table(190000, 20, {"2CLICK", "BROWSER"});
+  WriteFileAtomically(dir / "fw.bin", image.bytes);
+  EXPECT_EQ(CreateFirmwareProfile(dir / "fw.bin", dir / "Profiles"), "R364");
+  EXPECT_EQ(ReadWholeFile(dir / "Profiles" / "R364.prf").size(),
+            Text("22 06 0", {"2CLICK", "BROWSER"}).size());
+
+  // No item table: "Fail", and nothing is written.
+  WriteFileAtomically(dir / "bad.bin", Image().At(0, "@(#)R5_").bytes);
+  EXPECT_EQ(CreateFirmwareProfile(dir / "bad.bin", dir / "Other"), "Fail");
+  EXPECT_FALSE(fs::exists(dir / "Other"));
+  EXPECT_THROW(CreateFirmwareProfile(dir / "missing.bin", dir / "Other"), FileError);
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace trellune
