@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <algorithm>
 
 #include "core/menu_bytes.h"
 
@@ -58,6 +59,9 @@ class Cli : public testing::Test {
   static std::string Demo(const char* name) {
     return std::string(TRELLUNE_SOURCE_DIR) + "/demo/menus/" + name;
   }
+  static std::string Profile(const char* name) {
+    return std::string(TRELLUNE_SOURCE_DIR) + "/demo/Profiles/" + name + ".prf";
+  }
 
   fs::path dir_;
 };
@@ -82,12 +86,14 @@ TEST_F(Cli, ImportOfExportWritesWhatConvertWrites) {
                               "--record-length 22",
                               "--record-length 22 --icon-code 06 --c698p-fix 0",
                               "--record-length 22 --icon-code 0C --c698p-fix 1 --save-all-data"};
-  for (const std::string& in : inputs) {
-    Result exported = Run("export " + in);
+  const std::string profiles[] = {"", " --profile " + Profile("Narrow"), " --profile " + Profile("R364")};
+  for (const std::string& in : inputs)
+    for (const std::string& profile : profiles) {
+    Result exported = Run("export " + in + profile);
     ASSERT_EQ(exported.code, 0) << in << exported.err;
     Spit(Path("menu.json"), exported.out);
     for (const char* opts : optionSets) {
-      Result c = Run("convert " + in + " " + Path("c").string() + " " + opts);
+      Result c = Run("convert " + in + " " + Path("c").string() + " " + opts + profile);
       Result i = Run("import " + Path("menu.json").string() + " " + Path("i").string() + " " + opts);
       ASSERT_EQ(c.code, 0) << in << " " << opts << c.err;
       ASSERT_EQ(i.code, 0) << in << " " << opts << i.err;
@@ -173,6 +179,96 @@ TEST_F(Cli, WriterRefusalIsAFailureWithItsMessage) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("at most 255"), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(Path("out")));
+}
+
+TEST_F(Cli, CheckProfilePrintsWarningsAndSettings) {
+  Spit(Path("Odd.prf"), std::string("[mma_ucp format]\r\n22 0C 1\r\n[mma items]\r\nPhoneBook\r\nFoo\r\nDialedCalls\r\n"));
+  Result r = Run("check-profile " + Path("Odd.prf").string());
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out,
+            "warning: Unsupported mma item(s) found and omitted: Foo\n"
+            "record-length: 22\nicon-code: 0C\nc698p-fix: 1\nkinds: 3\n"
+            "PhoneBook\nDialedCalls [SC]\nCustom item\n");
+
+  Result missing = Run("check-profile " + Path("Gone.prf").string());
+  EXPECT_EQ(missing.code, 0);
+  const std::string head =
+      "warning: Profile not found. Default profile will be applied\n"
+      "record-length: 36\nicon-code: 0C\nc698p-fix: 0\nkinds: 147\n2CLICK\n";
+  const std::string tail = "\nWallPaper [SC]\nCustom item\n";
+  EXPECT_EQ(missing.out.substr(0, head.size()), head);
+  EXPECT_EQ(missing.out.substr(missing.out.size() - tail.size()), tail);
+  EXPECT_EQ(std::count(missing.out.begin(), missing.out.end(), '\n'), 5 + 147);
+
+  fs::create_directory(Path("Dir.prf"));
+  EXPECT_EQ(Run("check-profile " + Path("Dir.prf").string()).code, 1);
+}
+
+TEST_F(Cli, ProfileOptionWarnsAndFallsBackToTheBuiltInKinds) {
+  Result r = Run("convert " + Demo("mma_ucp_36") + " " + Path("out").string() + " --profile " + Profile("Narrow"));
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.err, "warning: Selected profile doesn't match mma_ucp\n    Default profile will be applied\n");
+  EXPECT_EQ(Slurp(Path("out")), Slurp(Demo("mma_ucp_36")));
+
+  // Writing with a profile that lacks the menu's kinds is refused.
+  ASSERT_EQ(Run("export " + Demo("mma_ucp_36")).code, 0);
+  Spit(Path("menu.json"), Run("export " + Demo("mma_ucp_36")).out);
+  Result refused = Run("import " + Path("menu.json").string() + " " + Path("out2").string() + " --profile " + Profile("Narrow"));
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_EQ(refused.err, "mma_ucp doesn't match current profile\n");
+  EXPECT_FALSE(fs::exists(Path("out2")));
+
+  Result missing = Run("export " + Demo("mma_ucp_22") + " --profile " + Path("Gone.prf").string());
+  EXPECT_EQ(missing.code, 0);
+  EXPECT_EQ(missing.err, "warning: Profile not found. Default profile will be applied\n");
+}
+
+TEST_F(Cli, ProfileFromFirmware) {
+  Bytes image(5000, 0xEE);
+  const std::string marker = "@(#)R3624_X";
+  std::copy(marker.begin(), marker.end(), image.begin() + 100);
+  const std::string names[] = {"2CLICK", "AIM", "Browser"};
+  for (int i = 0; i < 3; ++i) {
+    std::fill_n(image.begin() + 2000 + 36 * i, 36, 0);
+    std::copy(names[i].begin(), names[i].end(), image.begin() + 2000 + 36 * i);
+  }
+  Spit(Path("fw.smg"), image);
+  Result r = Run("profile-from-firmware " + Path("fw.smg").string() + " --profiles-dir " + Path("P").string());
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "R3624\n");
+  EXPECT_EQ(Slurp(Path("P") / "R3624.prf"),
+            "[mma_ucp format]\r\n36 0C 1\r\n[mma items]\r\n2CLICK\r\nAIM\r\nBrowser\r\n");
+
+  Spit(Path("empty.bin"), std::string(100, 'x'));
+  for (const std::string& fw : {Path("empty.bin").string(), Path("missing.bin").string()}) {
+    Result failed = Run("profile-from-firmware " + fw + " --profiles-dir " + Path("Q").string());
+    EXPECT_EQ(failed.code, 1);
+    EXPECT_NE(failed.err.find("Failed to create profile"), std::string::npos);
+    EXPECT_TRUE(failed.out.empty());
+    EXPECT_FALSE(fs::exists(Path("Q")));
+  }
+}
+
+TEST_F(Cli, MidletsListsUsedSlots) {
+  Bytes j2mest(31 * 708, 0);
+  auto put = [&](std::size_t at, const std::string& s) { std::copy(s.begin(), s.end(), j2mest.begin() + std::ptrdiff_t(at)); };
+  j2mest[708 * 2] = 1;
+  put(708 * 2 + 6, "Snake");
+  put(708 * 2 + 39, "Nokla");
+  put(708 * 2 + 152, "Snake, /s.png, a.Snake");
+  put(708 * 7 + 6, "Chess");
+  Spit(Path("J2MEST"), j2mest);
+  Result r = Run("midlets " + Path("J2MEST").string());
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "2\tSnake\tNokla\tSnake, /s.png, a.Snake\t1\n7\tChess\t\t\t0\n");
+
+  j2mest.push_back(0);
+  j2mest.resize(31 * 709);
+  Spit(Path("J2MEST"), j2mest);
+  Result bad = Run("midlets " + Path("J2MEST").string());
+  EXPECT_EQ(bad.code, 1);
+  EXPECT_EQ(bad.err, "Unsupported J2MEST format\n");
+  EXPECT_EQ(Run("midlets " + Path("nothing").string()).code, 1);
 }
 
 }  // namespace

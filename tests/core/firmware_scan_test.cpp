@@ -138,14 +138,12 @@ TEST(FirmwareScan, ThirdTableWhenTheSecondIsEmpty) {
 }
 
 TEST(FirmwareScan, BackwardWalkStopsAtTheStartOfTheFile) {
-  // The table sits at offset 0 and every record before the marker starts with a capital.
+  // Second-table records at 0, 52 and 104, all starting with a capital; the item table hides
+  // in the padding of the first one (its record has a zero at offset 19: 36-byte records).
   Image image(0);
-  image.Table(0, 52, {"AAA", "BBB"}).At(104, Bytes{0x11, 0x22, 0x33}).At(107, kEndMarker);
-  image.At(114, "@(#)R1_").Table(200, 20, {"2CLICK"});
-  image.At(220, Bytes(20, 0xEE));
-  // E is right after "2CLICK"; its end marker search finds nothing after it, so this image
-  // has no second table: only the start-of-file rule is exercised by a marker before E.
-  EXPECT_EQ(image.Scan()->text, Text("22 0C 0", {"2CLICK"}));
+  image.Table(0, 52, {"AAA", "BBB", "CCC"}).At(30, "2CLICK");
+  image.At(156, Bytes{0x11, 0x22, 0x33}).At(159, kEndMarker).At(300, "@(#)R1_");
+  EXPECT_EQ(image.Scan()->text, Text("36 0C 0", {"2CLICK", "CCC", "BBB", "AAA"}));
 }
 
 TEST(FirmwareScan, ReportsProgressAndWritesTheProfile) {
