@@ -1,0 +1,45 @@
+// Arbitrary bytes as a firmware image. The first two bytes shift the rest by up to 64 KiB of
+// zeros, so that patterns land on the scan's block boundaries too.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "profiles/firmware_scan.h"
+
+using namespace trellune;
+
+namespace {
+
+class ShiftedSource : public ByteSource {
+ public:
+  ShiftedSource(const std::uint8_t* data, std::size_t size, std::size_t shift)
+      : data_(data), size_(size), shift_(shift) {}
+  std::uint64_t Size() const override { return shift_ + size_; }
+  std::size_t ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) override {
+    if (offset >= Size()) return 0;
+    const std::size_t got = std::size_t(std::min<std::uint64_t>(n, Size() - offset));
+    for (std::size_t i = 0; i < got; ++i) {
+      const std::uint64_t at = offset + i;
+      out[i] = at < shift_ ? 0 : data_[at - shift_];
+    }
+    return got;
+  }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t shift_;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return 0;
+  ShiftedSource image(data + 2, size - 2, std::size_t(data[0]) << 8 | data[1]);
+  std::optional<FirmwareProfile> profile = ScanFirmware(image);
+  if (!profile) return 0;
+  if (profile->name.empty() || profile->name.find_first_of("/\\_") != std::string::npos) std::abort();
+  if (profile->text.rfind("[mma_ucp format]\r\n", 0) != 0) std::abort();
+  return 0;
+}
