@@ -1,0 +1,228 @@
+#include "transfers.h"
+
+#include <cmath>
+#include <fstream>
+
+namespace trellune::phone {
+namespace fs = std::filesystem;
+
+namespace {
+
+void WriteLocal(const fs::path& path, const std::uint8_t* data, std::size_t size) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data), std::streamsize(size));
+  out.flush();
+  if (!out)
+    throw fs::filesystem_error("Cannot write " + path.string(), path,
+                               std::make_error_code(std::errc::io_error));
+}
+
+const P2kFileEntry* FindEntry(const std::vector<P2kFileEntry>& list,
+                              std::initializer_list<const char*> paths) {
+  for (const P2kFileEntry& e : list)
+    for (const char* p : paths)
+      if (e.Path() == p) return &e;
+  return nullptr;
+}
+
+}  // namespace
+
+PhoneTransfers::PhoneTransfers(P2kApi& api, PhoneSession& session, Sleeper& sleeper,
+                               Progress& progress, std::function<void(const PhoneMessage&)> report)
+    : api_(api),
+      session_(session),
+      sleeper_(sleeper),
+      progress_(progress),
+      report_(std::move(report)),
+      buffer_(65536) {}
+
+void PhoneTransfers::Fail(const std::string& text) {
+  progress_.Close();
+  if (report_) report_({text, ""});
+}
+
+void PhoneTransfers::SetCaption(const std::string& caption) {
+  caption_ = caption;
+  progress_.SetCaption(caption);
+}
+
+std::vector<char> PhoneTransfers::ParseVolumes(const std::uint8_t* reply, std::size_t size) {
+  std::vector<char> volumes;
+  for (std::size_t at = 0; at + 1 < size && volumes.size() < 255; at += 3) {
+    if (reply[at] == 0 || reply[at] != '/') break;
+    volumes.push_back(char(reply[at + 1]));
+    if (at + 2 >= size || reply[at + 2] == 0x00) break;
+  }
+  return volumes;
+}
+
+bool PhoneTransfers::ReadVolumes() {
+  std::uint8_t reply[kVolInfoBufferSize] = {};
+  if (api_.File_VolInfo(reply, int(sizeof reply)) == kFailure) {
+    Fail("Error getting volume info");
+    return false;
+  }
+  session_.PhoneVolumes = ParseVolumes(reply, sizeof reply);
+  return true;
+}
+
+int PhoneTransfers::OpenPhoneFile(const char* path, std::uint32_t attributes) {
+  for (int attempt = 1; attempt <= kOpenAttempts; ++attempt) {
+    if (api_.File_Create(path, attributes) != kFailure) return attempt;
+    sleeper_.Sleep(kRetryPauseMs);
+  }
+  return 0;
+}
+
+int PhoneTransfers::CountFiles(const char* pattern) {
+  for (int attempt = 1; attempt <= kOpenAttempts; ++attempt) {
+    const int count = api_.File_CountEx(pattern);
+    if (count != kFailure) return count;
+    sleeper_.Sleep(kRetryPauseMs);
+  }
+  return kFailure;
+}
+
+int PhoneTransfers::ReadOpenFile(int attemptsMade) {
+  api_.File_SetPointer(0, 0);
+  return api_.File_Read(buffer_.data(), kMaxTransfer, kOpenAttempts - attemptsMade);
+}
+
+void PhoneTransfers::OnListProgress(int, int done, int total) {
+  const int percent = total > 0 ? int(std::lround(double(done) / double(total) * 100.0)) : 0;
+  const std::string caption = caption_ + " " + std::to_string(percent) + "%";
+  if (progress_.Caption() != caption) progress_.SetCaption(caption);
+  progress_.SetPercent(percent);
+}
+
+fs::path PhoneTransfers::ReadPhoneFiles(const fs::path& menuTempFile, const fs::path& midletTempFile) {
+  session_.PhoneFileList.clear();
+  // A list left by an earlier phone must never pass for this phone's.
+  std::error_code ec;
+  fs::remove(midletTempFile, ec);
+
+  if (!ReadVolumes()) return {};
+  const int count = CountFiles("/a/*");
+  if (count == kFailure || count > kMaxListEntries) {
+    Fail("Error getting file count");
+    return {};
+  }
+  session_.PhoneFileList.assign(std::size_t(count), P2kFileEntry{});
+
+  progress_.SetPercent(0);
+  SetCaption("Retrieving file list from /a/");
+  progress_.Show();
+  auto onProgress = [this](int a, int done, int total) { OnListProgress(a, done, total); };
+  if (api_.File_ListEx(session_.PhoneFileList.data(), count, onProgress) == kFailure) {
+    Fail("Error getting file list");
+    return {};
+  }
+
+  // The menu: its list entry gives its size and attributes; without one there is no menu.
+  const P2kFileEntry* menu = FindEntry(session_.PhoneFileList, {kMenuPath});
+  if (!menu) {
+    Fail("Error opening mma_ucp");
+    return {};
+  }
+  if (menu->FileSize > std::uint32_t(kMaxTransfer)) {
+    Fail("mma_ucp on the phone is " + std::to_string(menu->FileSize) +
+         " bytes long; a transfer carries at most 65,535 bytes");
+    return {};
+  }
+  const std::uint32_t menuSize = menu->FileSize;
+  int attempts = OpenPhoneFile(kMenuPath, menu->Attributes());
+  if (!attempts) {
+    Fail("Error opening mma_ucp");
+    return {};
+  }
+  SetCaption("Reading mma_ucp");
+  const int got = ReadOpenFile(attempts);
+  if (got == kFailure || std::uint32_t(got) < menuSize) {
+    Fail("Error reading mma_ucp");
+    return {};
+  }
+  api_.File_Close();
+  WriteLocal(menuTempFile, buffer_.data(), menuSize);
+
+  // The installed-MIDlet list, at either of its two places; a phone without one has no list.
+  const P2kFileEntry* j2mest = FindEntry(session_.PhoneFileList, {kJ2mestPaths[0], kJ2mestPaths[1]});
+  if (!j2mest) {
+    progress_.Close();
+    return menuTempFile;
+  }
+  const std::string j2mestPath = j2mest->Path();
+  const std::uint32_t j2mestSize = j2mest->FileSize;
+  if (j2mestSize > std::uint32_t(kMaxTransfer)) {
+    Fail("J2MEST on the phone is " + std::to_string(j2mestSize) +
+         " bytes long; a transfer carries at most 65,535 bytes");
+    return menuTempFile;
+  }
+  attempts = OpenPhoneFile(j2mestPath.c_str(), j2mest->Attributes());
+  if (!attempts) {
+    Fail("Error opening J2MEST");
+    return menuTempFile;
+  }
+  SetCaption("Reading J2MEST");
+  const int gotList = ReadOpenFile(attempts);
+  if (gotList == kFailure || std::uint32_t(gotList) < j2mestSize) {
+    Fail("Error reading J2MEST");
+    return menuTempFile;
+  }
+  api_.File_Close();
+  progress_.Close();
+  WriteLocal(midletTempFile, buffer_.data(), j2mestSize);
+  return menuTempFile;
+}
+
+bool PhoneTransfers::WritePhoneMenu(const fs::path& menuTempFile) {
+  session_.SavedToPhone = false;
+  std::ifstream in(menuTempFile, std::ios::binary);
+  if (!in)
+    throw fs::filesystem_error("Cannot read " + menuTempFile.string(), menuTempFile,
+                               std::make_error_code(std::errc::no_such_file_or_directory));
+  in.read(reinterpret_cast<char*>(buffer_.data()), std::streamsize(buffer_.size()));
+  const std::size_t length = std::size_t(in.gcount());
+  if (length > std::size_t(kMaxTransfer)) {
+    Fail("The menu file is larger than the 65,535 bytes a transfer carries; it was not sent");
+    return false;
+  }
+  if (!OpenPhoneFile(kMenuPath, 0)) {
+    Fail("Error creating file");
+    return false;
+  }
+  if (api_.File_Write(buffer_.data(), int(length)) == kFailure) {
+    Fail("Error writing file");
+    return false;
+  }
+  api_.File_Close();
+  session_.SavedToPhone = true;
+  return true;
+}
+
+void PhoneTransfers::RestartPhone() {
+  api_.P2K_Restart();
+  session_.SavedToPhone = false;
+}
+
+void PhoneTransfers::RetrievePictureList() {
+  session_.PictureList.clear();
+  if (!session_.PhoneConnected) return;
+  if (session_.PhoneVolumes.empty() && !ReadVolumes()) return;
+  progress_.Show();
+  auto onProgress = [this](int a, int done, int total) { OnListProgress(a, done, total); };
+  for (char volume : session_.PhoneVolumes) {
+    if (volume == 'b') continue;
+    const std::string pattern = std::string("/") + volume + "/*.gif";
+    const int count = api_.File_CountEx(pattern.c_str());
+    if (count < 1 || count > kMaxListEntries) continue;
+    const std::size_t from = session_.PictureList.size();
+    session_.PictureList.resize(from + std::size_t(count));
+    progress_.SetPercent(0);
+    SetCaption(std::string("Retrieving picture list from volume ") + volume);
+    if (api_.File_ListEx(session_.PictureList.data() + from, count, onProgress) == kFailure)
+      session_.PictureList.resize(from);
+  }
+  progress_.Close();
+}
+
+}  // namespace trellune::phone
