@@ -5,6 +5,7 @@
 
 #include "menu_commands.h"
 #include "output.h"
+#include "phone_commands.h"
 #include "profile_commands.h"
 
 int main(int argc, char** argv) {
@@ -18,6 +19,8 @@ int main(int argc, char** argv) {
   AddMenuCommands(app, menuArgs, exitCode);
   ProfileCommandArgs profileArgs;
   AddProfileCommands(app, profileArgs, exitCode);
+  PhoneCommandArgs phoneArgs;
+  AddPhoneCommands(app, phoneArgs, exitCode);
 
   try {
     app.parse(argc, argv);

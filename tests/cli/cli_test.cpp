@@ -271,4 +271,85 @@ TEST_F(Cli, MidletsListsUsedSlots) {
   EXPECT_EQ(Run("midlets " + Path("nothing").string()).code, 1);
 }
 
+class CliPhone : public Cli {
+ protected:
+  void SetUp() override {
+    Cli::SetUp();
+    phone_ = Path("phone");
+    fs::copy(std::string(TRELLUNE_SOURCE_DIR) + "/demo/phone", phone_, fs::copy_options::recursive);
+  }
+  Result Phone(const std::string& args) const { return Run("phone --phone " + phone_.string() + " " + args); }
+  fs::path phone_;
+};
+
+TEST_F(CliPhone, InfoIdentifiesThePhone) {
+  Result r = Phone("info");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "Phone: E398  [R3443H1_G_0A.65.45R] \nfirmware: R3443H1\n");
+
+  // The folder may also come from TRELLUNE_PHONE.
+  Result env = Run("phone info");
+  EXPECT_EQ(env.code, 2);
+  const std::string cmd = "TRELLUNE_PHONE=" + phone_.string() + " " + TRELLUNE_CLI + " phone info >" +
+                          Path("envout").string() + " 2>/dev/null";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  EXPECT_EQ(Slurp(Path("envout")), r.out);
+
+  fs::rename(phone_ / "seem", phone_ / "unplugged");
+  Result none = Phone("info");
+  EXPECT_EQ(none.code, 1);
+  EXPECT_EQ(none.err, "No phone connected\n");
+  EXPECT_EQ(Run("phone --phone " + Path("nowhere").string() + " info").code, 1);
+}
+
+TEST_F(CliPhone, PullPushRestartAndPictures) {
+  Result pull = Phone("pull " + Path("work").string());
+  EXPECT_EQ(pull.code, 0) << pull.err;
+  EXPECT_EQ(Slurp(Path("work") / "mma_temp"), Slurp(Demo("mma_ucp_36")));
+  EXPECT_EQ(Slurp(Path("work") / "j2mest_temp"), Slurp(phone_ / "fs/a/mobile/kjava/J2MEST"));
+  EXPECT_NE(pull.err.find("Retrieving file list from /a/\n"), std::string::npos);
+  EXPECT_NE(pull.err.find("Reading mma_ucp\n"), std::string::npos);
+
+  Result midlets = Run("midlets " + (Path("work") / "j2mest_temp").string());
+  EXPECT_EQ(midlets.out.substr(0, 8), "0\tSnake\t");
+
+  ASSERT_EQ(Run("convert " + (Path("work") / "mma_temp").string() + " " + Path("m22").string() +
+                " --record-length 22").code, 0);
+  Result push = Phone("push " + Path("m22").string());
+  EXPECT_EQ(push.code, 0) << push.err;
+  EXPECT_EQ(Slurp(phone_ / "fs/a/mobile/system/mma_ucp"), Slurp(Path("m22")));
+
+  EXPECT_EQ(Phone("restart").code, 0);
+  EXPECT_EQ(Phone("restart").code, 0);
+  EXPECT_EQ(Slurp(phone_ / "restarts"), "2\n");
+
+  Result pictures = Phone("pictures");
+  EXPECT_EQ(pictures.code, 0);
+  EXPECT_EQ(pictures.out,
+            "43\t/a/mobile/picture/Games.GIF\n43\t/a/mobile/picture/weather.gif\n"
+            "43\t/c/pictures/icons/star.gif\n43\t/c/pictures/sunset.gif\n");
+}
+
+TEST_F(CliPhone, FailuresAreReportedWithTheirMessages) {
+  Spit(phone_ / "faults", std::string("File_ListEx always\n"));
+  Result pull = Phone("pull " + Path("work").string());
+  EXPECT_EQ(pull.code, 1);
+  EXPECT_NE(pull.err.find("Error getting file list"), std::string::npos);
+  EXPECT_FALSE(fs::exists(Path("work") / "mma_temp"));
+
+  // A J2MEST failure after the menu was copied is only a warning.
+  Spit(phone_ / "faults", std::string("File_Read 0\n"));
+  Spit(phone_ / "fs/a/mobile/kjava/J2MEST", std::string(70000, 'x'));
+  Result partial = Phone("pull " + Path("work").string());
+  EXPECT_EQ(partial.code, 0);
+  EXPECT_NE(partial.err.find("J2MEST on the phone is 70000 bytes long"), std::string::npos);
+  EXPECT_TRUE(fs::exists(Path("work") / "mma_temp"));
+
+  Spit(phone_ / "faults", std::string("File_Write always\n"));
+  Result push = Phone("push " + Demo("mma_ucp_22"));
+  EXPECT_EQ(push.code, 1);
+  EXPECT_EQ(push.err, "Error writing file\n");
+  EXPECT_EQ(Slurp(phone_ / "fs/a/mobile/system/mma_ucp"), Slurp(Demo("mma_ucp_36")));
+}
+
 }  // namespace

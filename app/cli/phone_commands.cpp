@@ -1,0 +1,150 @@
+#include "phone_commands.h"
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+
+#include "output.h"
+#include "phone_link.h"
+#include "profiles/profiles.h"
+#include "transfers.h"
+#include "virtual_phone.h"
+
+namespace trellune::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace trellune::phone;
+
+// The progress window on a terminal: each caption it gets, on its own line.
+class StderrProgress : public Progress {
+ public:
+  void Show() override {}
+  void Close() override {}
+  void SetCaption(const std::string& caption) override {
+    if (caption == caption_) return;
+    caption_ = caption;
+    std::cerr << caption << '\n';
+  }
+  std::string Caption() const override { return caption_; }
+  void SetPercent(int) override {}
+
+ private:
+  std::string caption_;
+};
+
+// A connected phone for one command: the library started, the phone's arrival seen and the
+// phone identified, as the window does when it shows.
+struct Session {
+  VirtualPhone api;
+  RealSleeper sleeper;
+  StderrProgress progress;
+  PhoneLink link;
+  PhoneTransfers transfers;
+  int failures = 0;
+
+  Session(const std::string& dir, std::function<void(const std::string&)> applyProfile)
+      : api(dir),
+        link(api, sleeper,
+             {std::move(applyProfile), [] { return false; },
+              [this](const PhoneMessage& m) { Report(m); }, nullptr}),
+        transfers(api, link.Session(), sleeper, progress, [this](const PhoneMessage& m) { Report(m); }) {}
+
+  void Report(const PhoneMessage& m) {
+    ++failures;
+    std::cerr << PrintableText(m.text) << '\n';
+  }
+
+  // Starts the link and waits for the phone's first report; false when there is no phone.
+  bool Connect() {
+    if (!link.ConnectPhone()) return false;
+    api.Poll();
+    if (!link.Session().PhoneConnected) {
+      std::cerr << "No phone connected\n";
+      return false;
+    }
+    return true;
+  }
+};
+
+std::string PhoneDir(const PhoneCommandArgs& args) { return args.phoneDir; }
+
+int RunInfo(const PhoneCommandArgs& args) {
+  MenuDocument doc;
+  Session s(PhoneDir(args), [&doc](const std::string& firmware) {
+    ProfileLoad load = LoadProfile(doc, fs::current_path(), firmware,
+                                   SelectorEntries(ScanProfiles(fs::current_path())));
+    for (const UserMessage& m : load.messages) PrintWarning(std::cerr, m);
+  });
+  if (!s.Connect()) return kFailure;
+  if (!s.link.Identified()) return kFailure;
+  std::cout << s.link.Indicators().StatusText << '\n'
+            << "firmware: " << s.link.PhoneFirmwareId() << '\n';
+  return kSuccess;
+}
+
+int RunPull(const PhoneCommandArgs& args) {
+  Session s(PhoneDir(args), nullptr);
+  if (!s.Connect()) return kFailure;
+  std::error_code ec;
+  fs::create_directories(args.outDir, ec);
+  const fs::path menu = fs::path(args.outDir) / "mma_temp";
+  const fs::path midlets = fs::path(args.outDir) / "j2mest_temp";
+  try {
+    if (s.transfers.ReadPhoneFiles(menu, midlets).empty()) return kFailure;
+  } catch (const fs::filesystem_error& e) {
+    return Fail(e.what());
+  }
+  return kSuccess;
+}
+
+int RunPush(const PhoneCommandArgs& args) {
+  Session s(PhoneDir(args), nullptr);
+  if (!s.Connect()) return kFailure;
+  try {
+    return s.transfers.WritePhoneMenu(args.file) ? kSuccess : kFailure;
+  } catch (const fs::filesystem_error& e) {
+    return Fail(e.what());
+  }
+}
+
+int RunRestart(const PhoneCommandArgs& args) {
+  Session s(PhoneDir(args), nullptr);
+  if (!s.Connect()) return kFailure;
+  s.transfers.RestartPhone();
+  return kSuccess;
+}
+
+int RunPictures(const PhoneCommandArgs& args) {
+  Session s(PhoneDir(args), nullptr);
+  if (!s.Connect()) return kFailure;
+  s.failures = 0;
+  s.transfers.RetrievePictureList();
+  for (const P2kFileEntry& e : s.link.Session().PictureList)
+    std::cout << e.FileSize << '\t' << e.Path() << '\n';
+  return s.failures ? kFailure : kSuccess;
+}
+
+}  // namespace
+
+void AddPhoneCommands(CLI::App& app, PhoneCommandArgs& args, int& exitCode) {
+  CLI::App* phone = app.add_subcommand("phone", "Talk to a phone: info, pull, push, restart, pictures");
+  phone->add_option("--phone", args.phoneDir, "the phone (a virtual phone's folder)")
+      ->envname("TRELLUNE_PHONE")
+      ->required();
+  phone->require_subcommand(1);
+
+  phone->add_subcommand("info", "Identify the phone: its status text and firmware identifier")
+      ->callback([&] { exitCode = RunInfo(args); });
+  CLI::App* pull = phone->add_subcommand("pull", "Copy the menu (and the MIDlet list) to OUTDIR/mma_temp (j2mest_temp)");
+  pull->add_option("OUTDIR", args.outDir, "working folder")->required();
+  pull->callback([&] { exitCode = RunPull(args); });
+  CLI::App* push = phone->add_subcommand("push", "Write FILE to the phone as its menu");
+  push->add_option("FILE", args.file, "mma_ucp to send")->required()->check(CLI::ExistingFile);
+  push->callback([&] { exitCode = RunPush(args); });
+  phone->add_subcommand("restart", "Restart the phone")->callback([&] { exitCode = RunRestart(args); });
+  phone->add_subcommand("pictures", "List the phone's GIF pictures: SIZE<TAB>PATH")
+      ->callback([&] { exitCode = RunPictures(args); });
+}
+
+}  // namespace trellune::cli
