@@ -29,16 +29,30 @@ class Scanner {
       : image_(image), progress_(progress), buffer_(kBlock) {}
 
   std::optional<FirmwareProfile> Scan() {
+    // One pass finds both the version marker and the first item table, wherever each lies, so
+    // the image is read once even when the table comes after the marker.
     if (progress_.show) progress_.show("Scanning CG1");
-    std::optional<std::uint64_t> marker = Find(VersionMarkerAt, '@', true);
-    if (progress_.close) progress_.close();
-    if (!marker) return std::nullopt;
+    bool closed = false;
+    std::optional<std::uint64_t> marker, table;
+    Stream([&](const std::uint8_t* data, std::size_t limit, std::uint64_t start) {
+      if (!marker) {
+        if (auto p = FindIn(data, limit, '@', VersionMarkerAt)) {
+          marker = start + *p;
+          if (progress_.close) progress_.close();
+          closed = true;
+        } else if (progress_.setPercent && image_.Size()) {
+          progress_.setPercent(int(std::lround(double(start) / double(image_.Size()) * 100.0)));
+        }
+      }
+      if (!table)
+        if (auto p = FindIn(data, limit, '2', ItemTableAt)) table = start + *p;
+      return marker && table;
+    });
+    if (!closed && progress_.close) progress_.close();
+    if (!marker || !table) return std::nullopt;
 
     FirmwareProfile profile;
     profile.name = Identifier(*marker + 4);
-
-    std::optional<std::uint64_t> table = Find(ItemTableAt, '2', false);
-    if (!table) return std::nullopt;
 
     std::uint8_t head[20] = {};
     const bool longRecords = image_.ReadAt(*table, head, 20) == 20 && head[19] == 0;
@@ -60,30 +74,36 @@ class Scanner {
  private:
   static bool IsDigitOrUpper(std::uint8_t c) { return IsDigit(c) || IsUpper(c); }
 
-  // The first file offset where `matches` holds, scanning block by block through the one
-  // buffer. Each block after the first starts with the last bytes of the one before, so a
-  // pattern that spans two blocks is found too.
+  // The first position below `limit` that starts with `first` and where `matches` holds.
   template <typename Match>
-  std::optional<std::uint64_t> Find(Match matches, std::uint8_t first, bool report) {
-    constexpr std::size_t kKeep = 5;  // pattern length less one
+  static std::optional<std::size_t> FindIn(const std::uint8_t* data, std::size_t limit,
+                                           std::uint8_t first, Match matches) {
+    for (std::size_t p = 0; p < limit; ++p) {
+      const void* hit = std::memchr(data + p, first, limit - p);
+      if (!hit) return std::nullopt;
+      p = std::size_t(static_cast<const std::uint8_t*>(hit) - data);
+      if (matches(data + p)) return p;
+    }
+    return std::nullopt;
+  }
+
+  // Streams the image block by block through the one buffer, handing each block to `onBlock`
+  // with the number of positions that have the 6 bytes a pattern needs, until it returns true.
+  // Each block after the first starts with the last 5 bytes of the one before, so a pattern
+  // that spans two blocks is seen too.
+  template <typename OnBlock>
+  void Stream(OnBlock onBlock) {
+    constexpr std::size_t kKeep = 5;
     const std::uint64_t size = image_.Size();
     std::uint64_t bufferStart = 0;  // file offset of buffer_[0]
-    std::size_t held = 0;           // bytes carried over from the block before
+    std::size_t held = 0;
     for (;;) {
       const std::size_t got =
           image_.ReadAt(bufferStart + held, buffer_.data() + held, kBlock - held);
       const std::size_t n = held + got;
-      if (got == 0 || n < 6) return std::nullopt;
-      const std::size_t limit = n - 5;  // positions that have the 6 bytes a pattern needs
-      for (std::size_t p = 0; p < limit; ++p) {
-        const void* hit = std::memchr(buffer_.data() + p, first, limit - p);
-        if (!hit) break;
-        p = std::size_t(static_cast<const std::uint8_t*>(hit) - buffer_.data());
-        if (matches(buffer_.data() + p)) return bufferStart + p;
-      }
-      if (report && progress_.setPercent && size)
-        progress_.setPercent(int(std::lround(double(bufferStart) / double(size) * 100.0)));
-      if (bufferStart + n >= size) return std::nullopt;
+      if (got == 0 || n < 6) return;
+      if (onBlock(buffer_.data(), n - kKeep, bufferStart)) return;
+      if (bufferStart + n >= size) return;
       std::memmove(buffer_.data(), buffer_.data() + n - kKeep, kKeep);
       bufferStart += n - kKeep;
       held = kKeep;
