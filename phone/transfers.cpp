@@ -142,7 +142,7 @@ fs::path PhoneTransfers::ReadPhoneFiles(const fs::path& menuTempFile, const fs::
     return {};
   }
   api_.File_Close();
-  WriteLocal(menuTempFile, buffer_.data(), menuSize);
+  WriteLocal(menuTempFile, buffer_.data(), std::size_t(got));
 
   // The installed-MIDlet list, at either of its two places; a phone without one has no list.
   const P2kFileEntry* j2mest = FindEntry(session_.PhoneFileList, {kJ2mestPaths[0], kJ2mestPaths[1]});
@@ -170,7 +170,7 @@ fs::path PhoneTransfers::ReadPhoneFiles(const fs::path& menuTempFile, const fs::
   }
   api_.File_Close();
   progress_.Close();
-  WriteLocal(midletTempFile, buffer_.data(), j2mestSize);
+  WriteLocal(midletTempFile, buffer_.data(), std::size_t(gotList));
   return menuTempFile;
 }
 

@@ -20,7 +20,7 @@ class Faulty : public VirtualPhone {
  public:
   using VirtualPhone::VirtualPhone;
   std::string failOpenOf;   // File_Create of this path fails
-  int shortBy = 0;          // File_Read returns this many bytes fewer
+  int shortBy = 0;          // File_Read returns this many bytes fewer (more when negative)
   bool zeroVolumeReply = false;
   int File_Create(const char* path, std::uint32_t a) override {
     if (path == failOpenOf) return kFailure;
@@ -29,7 +29,9 @@ class Faulty : public VirtualPhone {
   int File_Read(std::uint8_t* b, int size, int left) override {
     attemptsLeft.push_back(left);
     const int got = VirtualPhone::File_Read(b, size, left);
-    return got == kFailure ? got : std::max(0, got - shortBy);
+    if (got == kFailure) return got;
+    if (shortBy < 0) std::fill_n(b + got, -shortBy, std::uint8_t('+'));
+    return std::max(0, got - shortBy);
   }
   int File_VolInfo(std::uint8_t* b, int size) override {
     const int r = VirtualPhone::File_VolInfo(b, size);
@@ -95,6 +97,14 @@ TEST(ReadPhoneFiles, J2mestInTheInstalledFolderAndStaleCopies) {
   EXPECT_FALSE(fs::exists(h.work / "j2mest_temp"));
   EXPECT_TRUE(h.messages.empty());
   EXPECT_FALSE(h.progress.shown);
+}
+
+TEST(ReadPhoneFiles, TheCopyHoldsWhatThePhoneReturned) {
+  PhoneFolder folder("xfer_grown");
+  Harness h(folder);
+  h.api.shortBy = -2;  // the file grew after it was listed
+  ASSERT_FALSE(h.Pull().empty());
+  EXPECT_EQ(ReadFile(h.work / "mma_temp"), Bytes("menu bytes++"));
 }
 
 TEST(ReadPhoneFiles, CountIsRetried300MsApart) {
