@@ -27,7 +27,9 @@ const fs::path& Image() {
     // Random bytes hold "@(#)" and "2CLICK" only by a tiny chance; make sure they do not.
     for (std::size_t i = 0; i + 6 <= bytes.size(); ++i)
       if (bytes[i] == '@' || bytes[i] == '2') bytes[i] = 0x41;
-    auto put = [&](std::size_t at, const char* s) { std::memcpy(bytes.data() + at, s, std::strlen(s)); };
+    auto put = [&](std::size_t at, const char* s) {
+      std::memcpy(bytes.data() + at, s, std::strlen(s));
+    };
     put(kImageSize - (3u << 20), "@(#)R3443H1_G_0A.65.45R");
     const char* names[] = {"2CLICK", "AIM", "Browser", "Calculator", "Camera", "Games"};
     for (int i = 0; i < 6; ++i) {

@@ -69,8 +69,12 @@ void RoundTrip(benchmark::State& state, const std::vector<std::uint8_t>& file) {
   state.counters["records"] = file[2];
 }
 
-void BM_RoundTripFull(benchmark::State& state) { RoundTrip(state, FullMenu()); }
-void BM_RoundTripTypical(benchmark::State& state) { RoundTrip(state, TypicalMenu()); }
+void BM_RoundTripFull(benchmark::State& state) {
+  RoundTrip(state, FullMenu());
+}
+void BM_RoundTripTypical(benchmark::State& state) {
+  RoundTrip(state, TypicalMenu());
+}
 
 void BM_RoundTripFullThroughFiles(benchmark::State& state) {
   const auto dir = std::filesystem::temp_directory_path();

@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ShiftedSource image(data + 2, size - 2, std::size_t(data[0]) << 8 | data[1]);
   std::optional<FirmwareProfile> profile = ScanFirmware(image);
   if (!profile) return 0;
-  if (profile->name.empty() || profile->name.find_first_of("/\\_") != std::string::npos) std::abort();
+  if (profile->name.empty() || profile->name.find_first_of("/\\_") != std::string::npos)
+    std::abort();
   if (profile->text.rfind("[mma_ucp format]\r\n", 0) != 0) std::abort();
   return 0;
 }

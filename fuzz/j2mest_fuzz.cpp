@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (load.supported == load.message.has_value()) std::abort();
   for (const auto& slot : load.slots) {
     if (!slot) continue;
-    if (!load.supported || slot->SlotName.empty() || slot->SlotName.size() > 33 || slot->SlotFlag > 1)
+    if (!load.supported || slot->SlotName.empty() || slot->SlotName.size() > 33 ||
+        slot->SlotFlag > 1)
       std::abort();
   }
   return 0;

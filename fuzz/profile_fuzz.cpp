@@ -19,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const FormatOptions& o = doc.Options;
   if (o.recordLength != 22 && o.recordLength != 36) std::abort();
   if (o.recordLength == 36 && (o.iconMarkerEnabled || o.c698pFixEnabled)) std::abort();
-  if (load.messages.size() > 1 || (!load.messages.empty() && load.selectorIndex != 0u)) std::abort();
+  if (load.messages.size() > 1 || (!load.messages.empty() && load.selectorIndex != 0u))
+    std::abort();
   return 0;
 }

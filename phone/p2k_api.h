@@ -12,9 +12,9 @@
 namespace trellune::phone {
 
 constexpr int kFailure = -1;
-constexpr std::size_t kSeemBufferSize = 10000;   // Seem_Read fills at most this many bytes
+constexpr std::size_t kSeemBufferSize = 10000;  // Seem_Read fills at most this many bytes
 constexpr std::size_t kVolInfoBufferSize = 255;
-constexpr int kMaxTransfer = 65535;               // one File_Read or File_Write at most
+constexpr int kMaxTransfer = 65535;  // one File_Read or File_Write at most
 
 // One entry of a file list, 512 bytes as the phone library fills it: little-endian size and
 // attribute halves, then the full path ("/a/mobile/system/mma_ucp"), zero-terminated.
@@ -46,7 +46,8 @@ class P2kApi {
   // The number of files matching "/L/*" (all files of volume L) or "/L/*.gif".
   virtual int File_CountEx(const char* pattern) = 0;
   // Fills `count` entries of the files the last File_CountEx matched.
-  virtual int File_ListEx(P2kFileEntry* entries, int count, const ListProgressCallback& progress) = 0;
+  virtual int File_ListEx(P2kFileEntry* entries, int count,
+                          const ListProgressCallback& progress) = 0;
   // Opens the file as the current file, for reading or for writing; 0 = opened.
   virtual int File_Create(const char* path, std::uint32_t attributes) = 0;
   virtual int File_SetPointer(int offset, int origin) = 0;

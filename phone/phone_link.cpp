@@ -74,7 +74,8 @@ void PhoneLink::Identify() {
     sleeper_.Sleep(kIdentifyPauseMs);
   }
   const std::string firmware = FirmwareVersion(version.data(), version.size());
-  indicators_.StatusText = "Phone: " + ModelName(model.data(), model.size()) + "  [" + firmware + "] ";
+  indicators_.StatusText =
+      "Phone: " + ModelName(model.data(), model.size()) + "  [" + firmware + "] ";
   firmwareId_ = firmware.substr(0, firmware.find('_'));
   identified_ = true;
   if (hooks_.changed) hooks_.changed();

@@ -37,9 +37,9 @@ struct PhoneIndicators {
 
 struct PhoneLinkHooks {
   std::function<void(const std::string& firmwareId)> applyProfile;  // LoadProfile(firmware id)
-  std::function<bool()> menuLoaded;                                  // the tree holds a node
-  std::function<void(const PhoneMessage&)> report;                   // an error message box
-  std::function<void()> changed;                                     // indicators changed
+  std::function<bool()> menuLoaded;                                 // the tree holds a node
+  std::function<void(const PhoneMessage&)> report;                  // an error message box
+  std::function<void()> changed;                                    // indicators changed
 };
 
 class PhoneLink {

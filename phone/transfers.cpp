@@ -95,7 +95,8 @@ void PhoneTransfers::OnListProgress(int, int done, int total) {
   progress_.SetPercent(percent);
 }
 
-fs::path PhoneTransfers::ReadPhoneFiles(const fs::path& menuTempFile, const fs::path& midletTempFile) {
+fs::path PhoneTransfers::ReadPhoneFiles(const fs::path& menuTempFile,
+                                        const fs::path& midletTempFile) {
   session_.PhoneFileList.clear();
   // A list left by an earlier phone must never pass for this phone's.
   std::error_code ec;
@@ -145,7 +146,8 @@ fs::path PhoneTransfers::ReadPhoneFiles(const fs::path& menuTempFile, const fs::
   WriteLocal(menuTempFile, buffer_.data(), std::size_t(got));
 
   // The installed-MIDlet list, at either of its two places; a phone without one has no list.
-  const P2kFileEntry* j2mest = FindEntry(session_.PhoneFileList, {kJ2mestPaths[0], kJ2mestPaths[1]});
+  const P2kFileEntry* j2mest =
+      FindEntry(session_.PhoneFileList, {kJ2mestPaths[0], kJ2mestPaths[1]});
   if (!j2mest) {
     progress_.Close();
     return menuTempFile;

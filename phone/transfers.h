@@ -11,8 +11,9 @@
 namespace trellune::phone {
 
 inline constexpr const char* kMenuPath = "/a/mobile/system/mma_ucp";
-inline constexpr const char* kJ2mestPaths[] = {"/a/mobile/kjava/J2MEST", "/a/mobile/kjava/installed/J2MEST"};
-constexpr int kOpenAttempts = 10;   // File_Create and File_CountEx tries
+inline constexpr const char* kJ2mestPaths[] = {"/a/mobile/kjava/J2MEST",
+                                               "/a/mobile/kjava/installed/J2MEST"};
+constexpr int kOpenAttempts = 10;  // File_Create and File_CountEx tries
 constexpr int kRetryPauseMs = 300;
 constexpr int kMaxListEntries = 100000;  // a larger count is taken for a failure
 
@@ -57,7 +58,7 @@ class PhoneTransfers {
   Sleeper& sleeper_;
   Progress& progress_;
   std::function<void(const PhoneMessage&)> report_;
-  std::string caption_;  // the caption the running operation set last
+  std::string caption_;               // the caption the running operation set last
   std::vector<std::uint8_t> buffer_;  // the one transfer buffer
 };
 

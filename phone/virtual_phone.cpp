@@ -28,7 +28,9 @@ bool EndsWithIgnoringCase(const std::string& s, const std::string& suffix) {
 
 }  // namespace
 
-VirtualPhone::VirtualPhone(fs::path dir) : dir_(std::move(dir)) { LoadFaults(); }
+VirtualPhone::VirtualPhone(fs::path dir) : dir_(std::move(dir)) {
+  LoadFaults();
+}
 
 bool VirtualPhone::Connected() const {
   std::error_code ec;
@@ -99,7 +101,8 @@ int VirtualPhone::P2K_Restart() {
 }
 
 int VirtualPhone::Seem_Read(int seem, int record, int, int, std::uint8_t* buffer) {
-  if (Fault("Seem_Read") || !Connected() || seem < 0 || seem > 0xFFFF || record < 0 || record > 0xFFFF)
+  if (Fault("Seem_Read") || !Connected() || seem < 0 || seem > 0xFFFF || record < 0 ||
+      record > 0xFFFF)
     return kFailure;
   char name[32];
   std::snprintf(name, sizeof name, "%04X_%04X.bin", seem, record);
@@ -117,7 +120,8 @@ std::vector<char> VirtualPhone::Volumes() const {
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(dir_ / "fs", ec)) {
     const std::string name = entry.path().filename().string();
-    if (name.size() == 1 && std::islower(static_cast<unsigned char>(name[0])) && entry.is_directory())
+    if (name.size() == 1 && std::islower(static_cast<unsigned char>(name[0])) &&
+        entry.is_directory())
       volumes.push_back(name[0]);
   }
   std::sort(volumes.begin(), volumes.end());
@@ -164,13 +168,15 @@ int VirtualPhone::File_CountEx(const char* pattern) {
     const std::string relative = fs::relative(it->path(), root).generic_string();
     const std::string phonePath = std::string("/") + volume + "/" + relative;
     if (!suffix.empty() && !EndsWithIgnoringCase(phonePath, suffix)) continue;
-    listed_.emplace_back(phonePath, std::uint32_t(std::min<std::uintmax_t>(it->file_size(), 0xFFFFFFFFu)));
+    listed_.emplace_back(phonePath,
+                         std::uint32_t(std::min<std::uintmax_t>(it->file_size(), 0xFFFFFFFFu)));
   }
   std::sort(listed_.begin(), listed_.end());
   return int(listed_.size());
 }
 
-int VirtualPhone::File_ListEx(P2kFileEntry* entries, int count, const ListProgressCallback& progress) {
+int VirtualPhone::File_ListEx(P2kFileEntry* entries, int count,
+                              const ListProgressCallback& progress) {
   if (Fault("File_ListEx") || !Connected() || count < 0) return kFailure;
   for (int i = 0; i < count; ++i) {
     P2kFileEntry entry;
@@ -216,7 +222,8 @@ int VirtualPhone::File_Read(std::uint8_t* buffer, int size, int) {
     return kFailure;
   }
   std::ifstream in(*current_, std::ios::binary);
-  in.read(reinterpret_cast<char*>(buffer), std::min<std::streamsize>(size, std::streamsize(length)));
+  in.read(reinterpret_cast<char*>(buffer),
+          std::min<std::streamsize>(size, std::streamsize(length)));
   return int(in.gcount());
 }
 

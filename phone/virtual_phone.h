@@ -46,8 +46,8 @@ class VirtualPhone : public P2kApi {
 
   std::filesystem::path dir_;
   PhoneStateCallback onState_;
-  bool reported_ = false;       // what the callback was last told
-  int restartPolls_ = 0;        // polls left in which a restarting phone is reported gone
+  bool reported_ = false;               // what the callback was last told
+  int restartPolls_ = 0;                // polls left in which a restarting phone is reported gone
   std::map<std::string, long> faults_;  // remaining failures; -1 = always
   std::vector<std::pair<std::string, std::uint32_t>> listed_;  // last File_CountEx matches
   std::optional<std::filesystem::path> current_;

@@ -17,7 +17,9 @@ void PrintWarning(std::ostream& out, const std::string& text) {
   out << "warning: " << PrintableText(text) << '\n';
 }
 
-void PrintWarning(std::ostream& out, const UserMessage& message) { PrintWarning(out, message.text); }
+void PrintWarning(std::ostream& out, const UserMessage& message) {
+  PrintWarning(out, message.text);
+}
 
 int Fail(const std::string& text) {
   std::cerr << PrintableText(text) << '\n';

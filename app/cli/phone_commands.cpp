@@ -48,7 +48,8 @@ struct Session {
         link(api, sleeper,
              {std::move(applyProfile), [] { return false; },
               [this](const PhoneMessage& m) { Report(m); }, nullptr}),
-        transfers(api, link.Session(), sleeper, progress, [this](const PhoneMessage& m) { Report(m); }) {}
+        transfers(api, link.Session(), sleeper, progress,
+                  [this](const PhoneMessage& m) { Report(m); }) {}
 
   void Report(const PhoneMessage& m) {
     ++failures;
@@ -67,7 +68,9 @@ struct Session {
   }
 };
 
-std::string PhoneDir(const PhoneCommandArgs& args) { return args.phoneDir; }
+std::string PhoneDir(const PhoneCommandArgs& args) {
+  return args.phoneDir;
+}
 
 int RunInfo(const PhoneCommandArgs& args) {
   MenuDocument doc;
@@ -128,7 +131,8 @@ int RunPictures(const PhoneCommandArgs& args) {
 }  // namespace
 
 void AddPhoneCommands(CLI::App& app, PhoneCommandArgs& args, int& exitCode) {
-  CLI::App* phone = app.add_subcommand("phone", "Talk to a phone: info, pull, push, restart, pictures");
+  CLI::App* phone =
+      app.add_subcommand("phone", "Talk to a phone: info, pull, push, restart, pictures");
   phone->add_option("--phone", args.phoneDir, "the phone (a virtual phone's folder)")
       ->envname("TRELLUNE_PHONE")
       ->required();
@@ -136,15 +140,19 @@ void AddPhoneCommands(CLI::App& app, PhoneCommandArgs& args, int& exitCode) {
 
   phone->add_subcommand("info", "Identify the phone: its status text and firmware identifier")
       ->callback([&] { exitCode = RunInfo(args); });
-  CLI::App* pull = phone->add_subcommand("pull", "Copy the menu (and the MIDlet list) to OUTDIR/mma_temp (j2mest_temp)");
+  CLI::App* pull = phone->add_subcommand(
+      "pull", "Copy the menu (and the MIDlet list) to OUTDIR/mma_temp (j2mest_temp)");
   pull->add_option("OUTDIR", args.outDir, "working folder")->required();
   pull->callback([&] { exitCode = RunPull(args); });
   CLI::App* push = phone->add_subcommand("push", "Write FILE to the phone as its menu");
   push->add_option("FILE", args.file, "mma_ucp to send")->required()->check(CLI::ExistingFile);
   push->callback([&] { exitCode = RunPush(args); });
-  phone->add_subcommand("restart", "Restart the phone")->callback([&] { exitCode = RunRestart(args); });
-  phone->add_subcommand("pictures", "List the phone's GIF pictures: SIZE<TAB>PATH")
-      ->callback([&] { exitCode = RunPictures(args); });
+  phone->add_subcommand("restart", "Restart the phone")->callback([&] {
+    exitCode = RunRestart(args);
+  });
+  phone->add_subcommand("pictures", "List the phone's GIF pictures: SIZE<TAB>PATH")->callback([&] {
+    exitCode = RunPictures(args);
+  });
 }
 
 }  // namespace trellune::cli

@@ -84,8 +84,8 @@ void AddProfileCommands(CLI::App& app, ProfileCommandArgs& args, int& exitCode) 
       ->capture_default_str();
   fromFirmware->callback([&] { exitCode = RunProfileFromFirmware(args); });
 
-  CLI::App* midlets =
-      app.add_subcommand("midlets", "List the MIDlets of a J2MEST file: INDEX, name, vendor, MIDlet-1, flag");
+  CLI::App* midlets = app.add_subcommand(
+      "midlets", "List the MIDlets of a J2MEST file: INDEX, name, vendor, MIDlet-1, flag");
   midlets->add_option("J2MEST", args.j2mest, "copy of the phone's J2MEST")->required();
   midlets->callback([&] { exitCode = RunMidlets(args); });
 }

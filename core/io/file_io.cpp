@@ -9,7 +9,9 @@
 namespace trellune {
 namespace {
 
-std::string Reason() { return errno ? std::strerror(errno) : "unknown error"; }
+std::string Reason() {
+  return errno ? std::strerror(errno) : "unknown error";
+}
 
 }  // namespace
 

@@ -27,9 +27,9 @@ constexpr std::size_t kJavaSlotCount = 30;
 using JavaSlots = std::array<std::optional<TJavaSlot>, kJavaSlotCount>;
 
 struct JavaSlotsLoad {
-  bool supported = false;             // MidletListLoaded
-  JavaSlots slots;                    // entry i from slot i; empty slots stay empty
-  std::optional<UserMessage> message; // "Unsupported J2MEST format"
+  bool supported = false;              // MidletListLoaded
+  JavaSlots slots;                     // entry i from slot i; empty slots stay empty
+  std::optional<UserMessage> message;  // "Unsupported J2MEST format"
 };
 
 // The slot size of a J2MEST of `fileSize` bytes (size / 31, without wrapping), or nullopt

@@ -12,8 +12,8 @@ enum class IconMarker { k06, k0C };
 std::string_view IconMarkerText(IconMarker marker);  // "06" or "0C"
 
 struct FormatOptions {
-  int recordLength = 36;                     // 22 or 36
-  IconMarker iconMarker = IconMarker::k0C;   // type code of custom icon frames when writing
+  int recordLength = 36;                    // 22 or 36
+  IconMarker iconMarker = IconMarker::k0C;  // type code of custom icon frames when writing
   bool iconMarkerEnabled = false;
   bool c698pFix = false;
   bool c698pFixEnabled = false;

@@ -35,8 +35,8 @@ enum TypeCode : std::uint8_t {
 // Capacities of one item's data.
 constexpr std::size_t kMaxEntries = 11;
 constexpr std::size_t kMaxTitles = 28;
-constexpr std::size_t kMaxTitleUnits = 400;  // UTF-16 units of one title, terminator included
-constexpr std::size_t kMaxAnsiChars = 255;   // without the terminating NUL
+constexpr std::size_t kMaxTitleUnits = 400;       // UTF-16 units of one title, terminator included
+constexpr std::size_t kMaxAnsiChars = 255;        // without the terminating NUL
 constexpr std::size_t kMaxIconPathBytes = 22572;  // UTF-16 path, terminator included
 constexpr std::size_t kMaxRawFrames = 11;
 constexpr std::size_t kMaxRawFrameBytes = 2048;

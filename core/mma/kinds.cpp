@@ -6,36 +6,31 @@ namespace {
 // Plain names in their fixed row order. Some odd spellings ("AlarmClcok", "Mutilmedia",
 // "Text Msg") are what phones write and must stay as they are.
 constexpr std::array<std::string_view, kBuiltinKindCount> kPlainNames = {
-    "2CLICK",       "AIM",          "Activation",   "ActiveCall",   "AirplnMode",
-    "AirplaneMod",  "AlarmClcok",   "AlarmClock",   "Animations",   "AnsMachine",
-    "Avatar",       "BRWSetup",     "BarCodeRead",  "BarredDial",   "Bluetooth",
-    "Bookmarks",    "Browser",      "CDAG",         "CMCC",         "Calculator",
-    "CallForward",  "Camera",       "CarSetting",   "Chat",         "Cmcccallfwd",
-    "Cmccphbk",     "CmccphbkUpd",  "Cmccsetting",  "Connection",   "Datebook",
-    "DialService",  "DownDict",     "E-Dict",       "Exchange",     "FEM",
-    "FixedDial",    "Games",        "GoToPage",     "GoToURL",      "Headset",
-    "I-Appli",      "I-Browser",    "I-Channel",    "I-Motions",    "IM",
-    "INCMCall",     "IRDALink",     "ITUNES",       "InCallSetup",  "InfuGames",
-    "IntlSetup",    "JAVATools",    "Lights",       "MMRingStyle",  "MMSCard",
-    "Mailer",       "MainMenu",     "MediaFinder",  "Melody",       "MenuRoot",
-    "Message",      "MobileQQ",     "MobileTV",     "MotoMixer",    "MotoSync",
-    "Mutilmedia",   "MyTones",      "Network",      "NewWldDic",    "Notes",
-    "NwServices",   "OneClickLS",   "OneClickRS",   "OneClickSD",   "OneClickSL",
-    "OneClickSM",   "OneClickSR",   "OneClickSU",   "OptionsMenu",  "OthrSetting",
-    "Personalize",  "PhoneBook",    "PhoneStatus",  "Pictures",     "Ptt",
-    "PttOnOff",     "PttKodiak1",   "PttKodiak2",   "PttSetting",   "Push2fwd",
-    "QuickDial",    "Radio",        "RecentCall",   "RingVibrate",  "SIMApp",
-    "RingStyle",    "STRingStyle",  "Security",     "ServiceDial",  "ServiceTab",
-    "Settings",     "Shortcuts",    "SndProfiles",  "SoftUpdate",   "Sounds",
-    "StoredPages",  "Sync",         "SystemScan",   "Text Msg",     "Theme",
-    "Tools",        "UsbSetting",   "VFCasting",    "Video",        "VideoCamera",
-    "VoiceDial",    "VoiceMsg",     "VoiceRecord",  "WebAccess",    "WebHistory",
-    "WebSessions",  "WebSetup",     "WebShortcut",  "WorldClock",   "WorldTime",
-    "DialedCalls",  "Headlines",    "HomeKeys",     "HomeScreen",   "LockKeyPad",
-    "MF-Animation", "MF-Graphics",  "MF-Music",     "MF-Picture",   "MF-Ringtone",
-    "MF-Scrsaver",  "MF-Sounds",    "MF-Videos",    "MF-VoiceNote", "MF-Wallpaper",
-    "PBK-NewEnt",   "PERS-MMenu",   "ReceivedCalls", "ScrSaver",    "SetAlarm",
-    "WallPaper",    "Custom item",
+    "2CLICK",       "AIM",          "Activation",  "ActiveCall",  "AirplnMode",    "AirplaneMod",
+    "AlarmClcok",   "AlarmClock",   "Animations",  "AnsMachine",  "Avatar",        "BRWSetup",
+    "BarCodeRead",  "BarredDial",   "Bluetooth",   "Bookmarks",   "Browser",       "CDAG",
+    "CMCC",         "Calculator",   "CallForward", "Camera",      "CarSetting",    "Chat",
+    "Cmcccallfwd",  "Cmccphbk",     "CmccphbkUpd", "Cmccsetting", "Connection",    "Datebook",
+    "DialService",  "DownDict",     "E-Dict",      "Exchange",    "FEM",           "FixedDial",
+    "Games",        "GoToPage",     "GoToURL",     "Headset",     "I-Appli",       "I-Browser",
+    "I-Channel",    "I-Motions",    "IM",          "INCMCall",    "IRDALink",      "ITUNES",
+    "InCallSetup",  "InfuGames",    "IntlSetup",   "JAVATools",   "Lights",        "MMRingStyle",
+    "MMSCard",      "Mailer",       "MainMenu",    "MediaFinder", "Melody",        "MenuRoot",
+    "Message",      "MobileQQ",     "MobileTV",    "MotoMixer",   "MotoSync",      "Mutilmedia",
+    "MyTones",      "Network",      "NewWldDic",   "Notes",       "NwServices",    "OneClickLS",
+    "OneClickRS",   "OneClickSD",   "OneClickSL",  "OneClickSM",  "OneClickSR",    "OneClickSU",
+    "OptionsMenu",  "OthrSetting",  "Personalize", "PhoneBook",   "PhoneStatus",   "Pictures",
+    "Ptt",          "PttOnOff",     "PttKodiak1",  "PttKodiak2",  "PttSetting",    "Push2fwd",
+    "QuickDial",    "Radio",        "RecentCall",  "RingVibrate", "SIMApp",        "RingStyle",
+    "STRingStyle",  "Security",     "ServiceDial", "ServiceTab",  "Settings",      "Shortcuts",
+    "SndProfiles",  "SoftUpdate",   "Sounds",      "StoredPages", "Sync",          "SystemScan",
+    "Text Msg",     "Theme",        "Tools",       "UsbSetting",  "VFCasting",     "Video",
+    "VideoCamera",  "VoiceDial",    "VoiceMsg",    "VoiceRecord", "WebAccess",     "WebHistory",
+    "WebSessions",  "WebSetup",     "WebShortcut", "WorldClock",  "WorldTime",     "DialedCalls",
+    "Headlines",    "HomeKeys",     "HomeScreen",  "LockKeyPad",  "MF-Animation",  "MF-Graphics",
+    "MF-Music",     "MF-Picture",   "MF-Ringtone", "MF-Scrsaver", "MF-Sounds",     "MF-Videos",
+    "MF-VoiceNote", "MF-Wallpaper", "PBK-NewEnt",  "PERS-MMenu",  "ReceivedCalls", "ScrSaver",
+    "SetAlarm",     "WallPaper",    "Custom item",
 };
 
 constexpr int kFirstShortcutRow = 125;  // "DialedCalls"
@@ -65,11 +60,15 @@ const Table& table() {
 constexpr std::array<std::string_view, 7> kSoftkeyPrefixes = {
     "LSK: ", "RSK: ", "Up: ", "Down: ", "Left: ", "Right: ", "Smart: "};
 
-bool IsCustomName(std::string_view name) { return !name.empty() && name.front() == '~'; }
+bool IsCustomName(std::string_view name) {
+  return !name.empty() && name.front() == '~';
+}
 
 }  // namespace
 
-const BuiltinKind& BuiltinKindRow(int row) { return table().rows.at(row); }
+const BuiltinKind& BuiltinKindRow(int row) {
+  return table().rows.at(row);
+}
 
 std::uint8_t FindBuiltinKindIndex(std::string_view name) {
   for (int i = 0; i < kBuiltinKindCount; ++i)
@@ -77,7 +76,9 @@ std::uint8_t FindBuiltinKindIndex(std::string_view name) {
   return kKindNotFound;
 }
 
-std::string_view SoftkeyPrefix(int softkey) { return kSoftkeyPrefixes.at(softkey); }
+std::string_view SoftkeyPrefix(int softkey) {
+  return kSoftkeyPrefixes.at(softkey);
+}
 
 bool IsShortcutKind(std::string_view displayName) {
   return displayName.size() >= 4 && displayName.substr(displayName.size() - 4) == "[SC]";

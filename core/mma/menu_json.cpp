@@ -194,7 +194,8 @@ Json EntryToJson(const ItemDataEntry& e) {
     case kUnknownGroup: {
       Json frames = Json::array();
       for (const RawFrame& f : e.Frames)
-        frames.push_back(Json{{"code", f.TypeCode}, {"hex", Hex(f.Payload.data(), f.Payload.size())}});
+        frames.push_back(
+            Json{{"code", f.TypeCode}, {"hex", Hex(f.Payload.data(), f.Payload.size())}});
       j["frames"] = frames;
       break;
     }
@@ -251,8 +252,7 @@ class Importer {
     const Json& root = Member(j, "menuRoot", "");
     EmptyMenu(doc_);
     MenuNode* container = ReadNode(softkeys, nullptr, "softkeys", kGroupSoftkeys);
-    if (container->Children.size() != 7)
-      Fail("softkeys.items", "a menu has exactly 7 softkeys");
+    if (container->Children.size() != 7) Fail("softkeys.items", "a menu has exactly 7 softkeys");
     std::uint8_t id = 3;
     for (const auto& key : container->Children) {
       if (key->HasChildren()) Fail("softkeys.items", "softkeys cannot have subitems");
@@ -525,11 +525,12 @@ class Importer {
           RawFrame f;
           f.TypeCode = Int<std::uint8_t>(Member(frames[i], "code", w), w + ".code");
           if (IsKnownFrameCode(f.TypeCode))
-            Fail(w + ".code", "type " + std::to_string(f.TypeCode) +
-                                  " is a known entry type; write it as such");
+            Fail(w + ".code",
+                 "type " + std::to_string(f.TypeCode) + " is a known entry type; write it as such");
           f.Payload = Bytes(Member(frames[i], "hex", w), w + ".hex");
           if (f.Payload.size() > kMaxRawFrameBytes)
-            Fail(w + ".hex", "a frame holds at most " + std::to_string(kMaxRawFrameBytes) + " bytes");
+            Fail(w + ".hex",
+                 "a frame holds at most " + std::to_string(kMaxRawFrameBytes) + " bytes");
           e.Frames.push_back(std::move(f));
         }
         UpdateLength(e);
@@ -553,7 +554,8 @@ Json MenuToJson(const MenuDocument& doc) {
                       {"c698pFix", doc.Options.c698pFix},
                       {"saveAllData", doc.Options.saveAllData}};
   j["customItemCount"] = doc.CustomItemCount;
-  if (MenuNode* container = doc.Tree.SoftkeyContainer()) j["softkeys"] = NodeToJson(doc, *container);
+  if (MenuNode* container = doc.Tree.SoftkeyContainer())
+    j["softkeys"] = NodeToJson(doc, *container);
   if (MenuNode* root = doc.Tree.MenuRoot()) j["menuRoot"] = NodeToJson(doc, *root);
   return j;
 }

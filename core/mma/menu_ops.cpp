@@ -82,7 +82,9 @@ bool KeptWhenBecomingFolder(std::uint8_t typeCode) {
   }
 }
 
-std::string CustomName(std::uint8_t number) { return "~" + std::to_string(number); }
+std::string CustomName(std::uint8_t number) {
+  return "~" + std::to_string(number);
+}
 
 }  // namespace
 
@@ -186,8 +188,8 @@ void MakeShortcutData(MenuDocument& doc, MenuNode& node, std::string_view kindNa
   ++doc.DataItemCount;
   doc.ItemData[node.Item.Id] = std::move(block);
   node.Item.HasData = true;
-  node.Item.DataLength =
-      static_cast<std::uint16_t>(ComputeDataLength(doc.ItemData[node.Item.Id], doc.Options.saveAllData));
+  node.Item.DataLength = static_cast<std::uint16_t>(
+      ComputeDataLength(doc.ItemData[node.Item.Id], doc.Options.saveAllData));
 }
 
 void EmptyMenu(MenuDocument& doc) {
@@ -234,8 +236,8 @@ void NewMenu(MenuDocument& doc) {
 }
 
 std::string StatusText(const MenuDocument& doc) {
-  return "Format: " + std::to_string(doc.RecordLength) + "-byte  Entries: " +
-         std::to_string(static_cast<long>(doc.Tree.Count()) - 9);
+  return "Format: " + std::to_string(doc.RecordLength) +
+         "-byte  Entries: " + std::to_string(static_cast<long>(doc.Tree.Count()) - 9);
 }
 
 EditResult AddItemFromList(MenuDocument& doc, MenuNode& selected, std::uint8_t kindIndex,

@@ -10,7 +10,9 @@
 namespace trellune {
 namespace {
 
-std::uint16_t Be16(const std::uint8_t* p) { return std::uint16_t(p[0] << 8 | p[1]); }
+std::uint16_t Be16(const std::uint8_t* p) {
+  return std::uint16_t(p[0] << 8 | p[1]);
+}
 
 [[noreturn]] void Malformed(const std::string& what) {
   throw MalformedMenuFile("mma_ucp is damaged: " + what);
@@ -43,13 +45,14 @@ class Reader {
     if (doc_.Options.c698pFixEnabled) doc_.Options.c698pFix = b_[1] == 3;
 
     n_ = b_[2];
-    if (n_ < 10) Malformed("the header announces " + std::to_string(n_) +
-                           " records, fewer than the 10 fixed records of every menu");
+    if (n_ < 10)
+      Malformed("the header announces " + std::to_string(n_) +
+                " records, fewer than the 10 fixed records of every menu");
     if (b_.size() < std::size_t(10 + 9 * rl_))
       Malformed("the file ends inside the softkey records");
     doc_.DataAreaOffset = std::size_t(n_) * rl_ + 10;
-    doc_.FormatStatus = "Format: " + std::to_string(rl_) +
-                        "-byte  Entries: " + std::to_string(int(n_) - 10);
+    doc_.FormatStatus =
+        "Format: " + std::to_string(rl_) + "-byte  Entries: " + std::to_string(int(n_) - 10);
     visited_.fill(false);
     for (int r = 0; r < 10; ++r) visited_[r] = true;
 
@@ -304,7 +307,8 @@ class Reader {
   std::vector<TitleCell> ParseTitles(const std::uint8_t* p, std::size_t flen, Fail&& fail) {
     if (flen < 1) fail("has an empty title list");
     const std::size_t n = p[0];
-    if (n > kMaxTitles) fail("has a title list of more than " + std::to_string(kMaxTitles) + " titles");
+    if (n > kMaxTitles)
+      fail("has a title list of more than " + std::to_string(kMaxTitles) + " titles");
     if (1 + 4 * n > flen) fail("has a title list whose cells run past its frame");
     const std::uint8_t* area = p + 1 + 4 * n;
     const std::size_t areaLen = flen - 1 - 4 * n;

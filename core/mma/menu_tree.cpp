@@ -39,9 +39,13 @@ void Visit(const NodeList& run, const std::function<void(MenuNode&)>& visit) {
 
 }  // namespace
 
-std::size_t MenuTree::Count() const { return CountAll(top_); }
+std::size_t MenuTree::Count() const {
+  return CountAll(top_);
+}
 
-MenuNode* MenuTree::NodeAt(std::size_t pos) const { return FindAt(top_, pos); }
+MenuNode* MenuTree::NodeAt(std::size_t pos) const {
+  return FindAt(top_, pos);
+}
 
 std::size_t MenuTree::PositionOf(const MenuNode* node) const {
   std::size_t pos = 0;
@@ -112,7 +116,9 @@ bool MenuTree::Move(MenuNode* node, MenuNode* parent, std::size_t index) {
   return true;
 }
 
-void MenuTree::ForEach(const std::function<void(MenuNode&)>& visit) const { Visit(top_, visit); }
+void MenuTree::ForEach(const std::function<void(MenuNode&)>& visit) const {
+  Visit(top_, visit);
+}
 
 std::uint8_t CountDescendants(const MenuNode& node) {
   std::uint8_t n = 0;

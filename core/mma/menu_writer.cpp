@@ -12,8 +12,8 @@ namespace {
 constexpr std::array<std::uint8_t, 46> kTemplate = {
     0x00, 0x01, 0x00, 0x01, 0xFF, 0xFF, 0x15, 0x02, 0xFF, 0xFF,  // header
     0x01, 0xFF, 0xFF, 0x01, 0x00, 0x00,                          // root record
-    'R',  'o',  'o',  't',  0,    0,    0,    0,    0,    0,    0,    0,    0,
-    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,         // "Root"
+    'R',  'o',  'o',  't',  0,    0,    0,    0,    0,    0,    0, 0, 0,
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0, 0,  // "Root"
     0xCC, 0x00, 0x00, 0x00, 0x00};
 
 class Refused {
@@ -38,8 +38,8 @@ class Writer {
     MenuNode* container = doc_.Tree.SoftkeyContainer();
     MenuNode* root = doc_.Tree.MenuRoot();
     if (!container || !root || doc_.Tree.TopNodes().size() != 2 || container->Children.size() != 7)
-      throw Refused({"The menu has no softkeys and main menu to save", "Save error",
-                     MessageIcon::Error});
+      throw Refused(
+          {"The menu has no softkeys and main menu to save", "Save error", MessageIcon::Error});
     const std::size_t records = doc_.Tree.Count() + 1;
     if (records > 255)
       throw Refused(TooLarge("it needs " + std::to_string(records) +
@@ -96,7 +96,8 @@ class Writer {
       if (slot)
         for (ItemDataEntry& e : slot->Entries) {
           if (EncodedLength(e) > 0xFFFF)
-            throw Refused(TooLarge("an entry of item \"" + item.Name + "\" holds more than 65,535 bytes"));
+            throw Refused(
+                TooLarge("an entry of item \"" + item.Name + "\" holds more than 65,535 bytes"));
           UpdateLength(e);
         }
       const std::uint32_t length = ComputeDataLength(slot, o_.saveAllData);

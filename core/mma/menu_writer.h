@@ -12,8 +12,8 @@
 namespace trellune {
 
 struct WriteOutcome {
-  std::vector<std::uint8_t> bytes;      // the file, when nothing was refused
-  std::optional<UserMessage> refusal;   // why nothing can be written
+  std::vector<std::uint8_t> bytes;     // the file, when nothing was refused
+  std::optional<UserMessage> refusal;  // why nothing can be written
   bool ok() const { return !refusal; }
 };
 

@@ -14,14 +14,20 @@ constexpr std::size_t kBlock = 65536;
 constexpr std::size_t kNameRecord2 = 52;  // records of the second name table
 constexpr std::size_t kNameRecord3 = 44;  // records of the third name table
 
-bool IsDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
-bool IsUpper(std::uint8_t c) { return c >= 'A' && c <= 'Z'; }
+bool IsDigit(std::uint8_t c) {
+  return c >= '0' && c <= '9';
+}
+bool IsUpper(std::uint8_t c) {
+  return c >= 'A' && c <= 'Z';
+}
 
 bool VersionMarkerAt(const std::uint8_t* p) {
   return std::memcmp(p, "@(#)", 4) == 0 && (p[4] == 'T' || (p[4] == 'R' && IsDigit(p[5])));
 }
 
-bool ItemTableAt(const std::uint8_t* p) { return std::memcmp(p, "2CLICK", 6) == 0; }
+bool ItemTableAt(const std::uint8_t* p) {
+  return std::memcmp(p, "2CLICK", 6) == 0;
+}
 
 class Scanner {
  public:
@@ -205,8 +211,9 @@ std::string CreateFirmwareProfile(const std::filesystem::path& firmware,
   std::error_code ec;
   std::filesystem::create_directories(profilesDir, ec);
   if (ec) throw FileError("Cannot create " + profilesDir.string() + ": " + ec.message());
-  WriteFileAtomically(profilesDir / (profile->name + ".prf"),
-                      {reinterpret_cast<const std::uint8_t*>(profile->text.data()), profile->text.size()});
+  WriteFileAtomically(
+      profilesDir / (profile->name + ".prf"),
+      {reinterpret_cast<const std::uint8_t*>(profile->text.data()), profile->text.size()});
   return profile->name;
 }
 
@@ -217,7 +224,8 @@ FileSource::FileSource(const std::filesystem::path& path) : path_(path) {
   errno = 0;
   file_ = std::fopen(path.c_str(), "rb");
   if (!file_)
-    throw FileError("Cannot open " + path.string() + ": " + (errno ? std::strerror(errno) : "unknown error"));
+    throw FileError("Cannot open " + path.string() + ": " +
+                    (errno ? std::strerror(errno) : "unknown error"));
   if (std::fseek(file_, 0, SEEK_END) == 0) {
     const long size = std::ftell(file_);
     size_ = size > 0 ? std::uint64_t(size) : 0;

@@ -63,7 +63,8 @@ std::string Lower(std::string s) {
   return s;
 }
 
-std::optional<std::size_t> EntryOf(const std::vector<std::string>& entries, const std::string& name) {
+std::optional<std::size_t> EntryOf(const std::vector<std::string>& entries,
+                                   const std::string& name) {
   for (std::size_t i = 1; i + 1 < entries.size(); ++i)
     if (entries[i] == name) return i;
   return std::nullopt;
@@ -78,7 +79,9 @@ ProfileLoad MissingProfile(MenuDocument& doc) {
 
 }  // namespace
 
-std::filesystem::path ProfilesDir(const std::filesystem::path& appDir) { return appDir / "Profiles"; }
+std::filesystem::path ProfilesDir(const std::filesystem::path& appDir) {
+  return appDir / "Profiles";
+}
 
 std::filesystem::path ProfilePath(const std::filesystem::path& appDir, const std::string& name) {
   return ProfilesDir(appDir) / (name + ".prf");
@@ -161,7 +164,8 @@ ProfileLoad ApplyProfileText(MenuDocument& doc, const std::string& name, const s
       problem = ProfileError("Invalid profile formatting");  // the kind list stays as it was
       return;
     }
-    std::vector<std::string> names(lines.begin() + std::min<std::size_t>(3, lines.size()), lines.end());
+    std::vector<std::string> names(lines.begin() + std::min<std::size_t>(3, lines.size()),
+                                   lines.end());
     // A kind listed twice, or "Custom item" (always added last), would only repeat an entry.
     std::vector<std::string> unique;
     for (const std::string& n : names)

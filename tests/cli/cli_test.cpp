@@ -1,11 +1,11 @@
 // trellune-cli end to end: runs the built program on small files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <algorithm>
 
 #include "core/menu_bytes.h"
 
@@ -34,13 +34,16 @@ void Spit(const fs::path& p, const std::string& s) {
   out << s;
 }
 
-void Spit(const fs::path& p, const Bytes& b) { Spit(p, std::string(b.begin(), b.end())); }
+void Spit(const fs::path& p, const Bytes& b) {
+  Spit(p, std::string(b.begin(), b.end()));
+}
 
 class Cli : public testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::path(testing::TempDir()) /
-           ("trellune_cli_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("trellune_cli_" +
+            std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -86,20 +89,22 @@ TEST_F(Cli, ImportOfExportWritesWhatConvertWrites) {
                               "--record-length 22",
                               "--record-length 22 --icon-code 06 --c698p-fix 0",
                               "--record-length 22 --icon-code 0C --c698p-fix 1 --save-all-data"};
-  const std::string profiles[] = {"", " --profile " + Profile("Narrow"), " --profile " + Profile("R364")};
+  const std::string profiles[] = {"", " --profile " + Profile("Narrow"),
+                                  " --profile " + Profile("R364")};
   for (const std::string& in : inputs)
     for (const std::string& profile : profiles) {
-    Result exported = Run("export " + in + profile);
-    ASSERT_EQ(exported.code, 0) << in << exported.err;
-    Spit(Path("menu.json"), exported.out);
-    for (const char* opts : optionSets) {
-      Result c = Run("convert " + in + " " + Path("c").string() + " " + opts + profile);
-      Result i = Run("import " + Path("menu.json").string() + " " + Path("i").string() + " " + opts);
-      ASSERT_EQ(c.code, 0) << in << " " << opts << c.err;
-      ASSERT_EQ(i.code, 0) << in << " " << opts << i.err;
-      EXPECT_EQ(Slurp(Path("c")), Slurp(Path("i"))) << in << " [" << opts << "]";
+      Result exported = Run("export " + in + profile);
+      ASSERT_EQ(exported.code, 0) << in << exported.err;
+      Spit(Path("menu.json"), exported.out);
+      for (const char* opts : optionSets) {
+        Result c = Run("convert " + in + " " + Path("c").string() + " " + opts + profile);
+        Result i =
+            Run("import " + Path("menu.json").string() + " " + Path("i").string() + " " + opts);
+        ASSERT_EQ(c.code, 0) << in << " " << opts << c.err;
+        ASSERT_EQ(i.code, 0) << in << " " << opts << i.err;
+        EXPECT_EQ(Slurp(Path("c")), Slurp(Path("i"))) << in << " [" << opts << "]";
+      }
     }
-  }
 }
 
 TEST_F(Cli, ConvertKeepsAFileAsItIsAndSwitchesDialects) {
@@ -108,8 +113,14 @@ TEST_F(Cli, ConvertKeepsAFileAsItIsAndSwitchesDialects) {
     EXPECT_EQ(Slurp(Path("same")), Slurp(Demo(name))) << name;
   }
   // 36 -> 22 -> 36 gives the original back.
-  ASSERT_EQ(Run("convert " + Demo("mma_ucp_36") + " " + Path("t22").string() + " --record-length 22").code, 0);
-  ASSERT_EQ(Run("convert " + Path("t22").string() + " " + Path("t36").string() + " --record-length 36").code, 0);
+  ASSERT_EQ(
+      Run("convert " + Demo("mma_ucp_36") + " " + Path("t22").string() + " --record-length 22")
+          .code,
+      0);
+  ASSERT_EQ(
+      Run("convert " + Path("t22").string() + " " + Path("t36").string() + " --record-length 36")
+          .code,
+      0);
   EXPECT_EQ(Slurp(Path("t36")), Slurp(Demo("mma_ucp_36")));
   EXPECT_EQ(Slurp(Path("t22"))[41] == char(0xCC), false);
 }
@@ -126,15 +137,24 @@ TEST_F(Cli, IconMarkerFollowsTheFileUntilTheRecordLengthChanges) {
   ASSERT_EQ(Run("convert " + Path("odd22").string() + " " + Path("a").string()).code, 0);
   EXPECT_EQ(iconCodeOf(Path("a")), 6);
   EXPECT_EQ(Slurp(Path("a"))[1], 3);
-  ASSERT_EQ(Run("convert " + Path("odd22").string() + " " + Path("b").string() + " --record-length 36").code, 0);
+  ASSERT_EQ(
+      Run("convert " + Path("odd22").string() + " " + Path("b").string() + " --record-length 36")
+          .code,
+      0);
   EXPECT_EQ(iconCodeOf(Path("b")), 12);
   EXPECT_EQ(Slurp(Path("b"))[1], 1);
   // A 36-byte file whose icons use code 6 keeps code 6; asking for 36 again changes nothing.
-  ASSERT_EQ(Run("convert " + Path("odd22").string() + " " + Path("c").string() + " --record-length 36").code, 0);
+  ASSERT_EQ(
+      Run("convert " + Path("odd22").string() + " " + Path("c").string() + " --record-length 36")
+          .code,
+      0);
   Bytes thirtySix = MenuFile(36, {{0, 9, 255, 255, 0, 0x41, "Games", 0, 10}},
                              Frame(6, Hex("03 00 2F 00 61 00 00")));
   Spit(Path("code6_36"), thirtySix);
-  ASSERT_EQ(Run("convert " + Path("code6_36").string() + " " + Path("d").string() + " --record-length 36").code, 0);
+  ASSERT_EQ(
+      Run("convert " + Path("code6_36").string() + " " + Path("d").string() + " --record-length 36")
+          .code,
+      0);
   EXPECT_EQ(Slurp(Path("d")), Slurp(Path("code6_36")));
 }
 
@@ -153,8 +173,10 @@ TEST_F(Cli, FailuresLeaveTheOutputAlone) {
       {"convert " + Path("missing").string() + " " + Path("out").string(), 1, "Cannot open"},
       {"convert " + Path("unknown").string() + " " + Path("out").string(), 1, "no profile knows"},
       {"import " + Path("bad.json").string() + " " + Path("out").string(), 1, "Cannot read"},
-      {"convert " + Demo("mma_ucp_36") + " " + Path("out").string() + " --icon-code 06", 2, "22-byte"},
-      {"convert " + Demo("mma_ucp_36") + " " + Path("out").string() + " --c698p-fix 1", 2, "22-byte"},
+      {"convert " + Demo("mma_ucp_36") + " " + Path("out").string() + " --icon-code 06", 2,
+       "22-byte"},
+      {"convert " + Demo("mma_ucp_36") + " " + Path("out").string() + " --c698p-fix 1", 2,
+       "22-byte"},
       {"convert " + Demo("mma_ucp_36") + " " + Path("out").string() + " --record-length 30", 2, ""},
       {"convert " + Demo("mma_ucp_36"), 2, ""},
       {"frobnicate", 2, ""},
@@ -169,9 +191,10 @@ TEST_F(Cli, FailuresLeaveTheOutputAlone) {
 
 TEST_F(Cli, WriterRefusalIsAFailureWithItsMessage) {
   std::ostringstream json;
-  json << R"({"softkeys":{"name":"Container","items":[{"name":"PhoneBook"},{"name":"Message"},)"
-       << R"({"name":"RecentCall"},{"name":"Mutilmedia"},{"name":"AlarmClock"},{"name":"MMRingStyle"},)"
-       << R"({"name":"VoiceRecord"}]},"menuRoot":{"name":"MenuRoot","items":[)";
+  json
+      << R"({"softkeys":{"name":"Container","items":[{"name":"PhoneBook"},{"name":"Message"},)"
+      << R"({"name":"RecentCall"},{"name":"Mutilmedia"},{"name":"AlarmClock"},{"name":"MMRingStyle"},)"
+      << R"({"name":"VoiceRecord"}]},"menuRoot":{"name":"MenuRoot","items":[)";
   for (int i = 0; i < 250; ++i) json << (i ? "," : "") << R"({"name":"Games"})";
   json << "]}}";
   Spit(Path("big.json"), json.str());
@@ -182,7 +205,9 @@ TEST_F(Cli, WriterRefusalIsAFailureWithItsMessage) {
 }
 
 TEST_F(Cli, CheckProfilePrintsWarningsAndSettings) {
-  Spit(Path("Odd.prf"), std::string("[mma_ucp format]\r\n22 0C 1\r\n[mma items]\r\nPhoneBook\r\nFoo\r\nDialedCalls\r\n"));
+  Spit(Path("Odd.prf"),
+       std::string(
+           "[mma_ucp format]\r\n22 0C 1\r\n[mma items]\r\nPhoneBook\r\nFoo\r\nDialedCalls\r\n"));
   Result r = Run("check-profile " + Path("Odd.prf").string());
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.out,
@@ -205,15 +230,19 @@ TEST_F(Cli, CheckProfilePrintsWarningsAndSettings) {
 }
 
 TEST_F(Cli, ProfileOptionWarnsAndFallsBackToTheBuiltInKinds) {
-  Result r = Run("convert " + Demo("mma_ucp_36") + " " + Path("out").string() + " --profile " + Profile("Narrow"));
+  Result r = Run("convert " + Demo("mma_ucp_36") + " " + Path("out").string() + " --profile " +
+                 Profile("Narrow"));
   EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(r.err, "warning: Selected profile doesn't match mma_ucp\n    Default profile will be applied\n");
+  EXPECT_EQ(
+      r.err,
+      "warning: Selected profile doesn't match mma_ucp\n    Default profile will be applied\n");
   EXPECT_EQ(Slurp(Path("out")), Slurp(Demo("mma_ucp_36")));
 
   // Writing with a profile that lacks the menu's kinds is refused.
   ASSERT_EQ(Run("export " + Demo("mma_ucp_36")).code, 0);
   Spit(Path("menu.json"), Run("export " + Demo("mma_ucp_36")).out);
-  Result refused = Run("import " + Path("menu.json").string() + " " + Path("out2").string() + " --profile " + Profile("Narrow"));
+  Result refused = Run("import " + Path("menu.json").string() + " " + Path("out2").string() +
+                       " --profile " + Profile("Narrow"));
   EXPECT_EQ(refused.code, 1);
   EXPECT_EQ(refused.err, "mma_ucp doesn't match current profile\n");
   EXPECT_FALSE(fs::exists(Path("out2")));
@@ -233,7 +262,8 @@ TEST_F(Cli, ProfileFromFirmware) {
     std::copy(names[i].begin(), names[i].end(), image.begin() + 2000 + 36 * i);
   }
   Spit(Path("fw.smg"), image);
-  Result r = Run("profile-from-firmware " + Path("fw.smg").string() + " --profiles-dir " + Path("P").string());
+  Result r = Run("profile-from-firmware " + Path("fw.smg").string() + " --profiles-dir " +
+                 Path("P").string());
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "R3624\n");
   EXPECT_EQ(Slurp(Path("P") / "R3624.prf"),
@@ -251,7 +281,9 @@ TEST_F(Cli, ProfileFromFirmware) {
 
 TEST_F(Cli, MidletsListsUsedSlots) {
   Bytes j2mest(31 * 708, 0);
-  auto put = [&](std::size_t at, const std::string& s) { std::copy(s.begin(), s.end(), j2mest.begin() + std::ptrdiff_t(at)); };
+  auto put = [&](std::size_t at, const std::string& s) {
+    std::copy(s.begin(), s.end(), j2mest.begin() + std::ptrdiff_t(at));
+  };
   j2mest[708 * 2] = 1;
   put(708 * 2 + 6, "Snake");
   put(708 * 2 + 39, "Nokla");
@@ -278,7 +310,9 @@ class CliPhone : public Cli {
     phone_ = Path("phone");
     fs::copy(std::string(TRELLUNE_SOURCE_DIR) + "/demo/phone", phone_, fs::copy_options::recursive);
   }
-  Result Phone(const std::string& args) const { return Run("phone --phone " + phone_.string() + " " + args); }
+  Result Phone(const std::string& args) const {
+    return Run("phone --phone " + phone_.string() + " " + args);
+  }
   fs::path phone_;
 };
 
@@ -290,8 +324,8 @@ TEST_F(CliPhone, InfoIdentifiesThePhone) {
   // The folder may also come from TRELLUNE_PHONE.
   Result env = Run("phone info");
   EXPECT_EQ(env.code, 2);
-  const std::string cmd = "TRELLUNE_PHONE=" + phone_.string() + " " + TRELLUNE_CLI + " phone info >" +
-                          Path("envout").string() + " 2>/dev/null";
+  const std::string cmd = "TRELLUNE_PHONE=" + phone_.string() + " " + TRELLUNE_CLI +
+                          " phone info >" + Path("envout").string() + " 2>/dev/null";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   EXPECT_EQ(Slurp(Path("envout")), r.out);
 
@@ -314,7 +348,9 @@ TEST_F(CliPhone, PullPushRestartAndPictures) {
   EXPECT_EQ(midlets.out.substr(0, 8), "0\tSnake\t");
 
   ASSERT_EQ(Run("convert " + (Path("work") / "mma_temp").string() + " " + Path("m22").string() +
-                " --record-length 22").code, 0);
+                " --record-length 22")
+                .code,
+            0);
   Result push = Phone("push " + Path("m22").string());
   EXPECT_EQ(push.code, 0) << push.err;
   EXPECT_EQ(Slurp(phone_ / "fs/a/mobile/system/mma_ucp"), Slurp(Path("m22")));

@@ -32,7 +32,8 @@ TEST(WriteFileAtomically, ReplacesFilesFollowsLinksAndLeavesDevicesInPlace) {
 
   // No temporary file is left behind.
   std::size_t files = 0;
-  for (const auto& entry : fs::directory_iterator(dir)) files += entry.path().filename().string()[0] == '.';
+  for (const auto& entry : fs::directory_iterator(dir))
+    files += entry.path().filename().string()[0] == '.';
   EXPECT_EQ(files, 0u);
   fs::remove_all(dir);
 }

@@ -18,7 +18,9 @@ using Bytes = std::vector<std::uint8_t>;
 struct Image {
   Bytes bytes;
   explicit Image(std::size_t size = 4096) : bytes(size, 0xEE) {}
-  Image& At(std::size_t offset, const std::string& s) { return At(offset, Bytes(s.begin(), s.end())); }
+  Image& At(std::size_t offset, const std::string& s) {
+    return At(offset, Bytes(s.begin(), s.end()));
+  }
   Image& At(std::size_t offset, const Bytes& b) {
     if (bytes.size() < offset + b.size()) bytes.resize(offset + b.size(), 0xEE);
     std::copy(b.begin(), b.end(), bytes.begin() + std::ptrdiff_t(offset));
@@ -60,8 +62,8 @@ TEST(FirmwareScan, IdentifierDecidesNameIconCodeAndFix) {
       {"@(#)R364_A", "R364", "22 06 0"},
       {"@(#)R474_A", "R474", "22 06 0"},
       {"@(#)R3624_B", "R3624", "22 0C 1"},
-      {"@(#)R12AB", "R12AB", "22 0C 0"},        // no "_": ends at the zero after it
-      {"@(#)R9../x_1", "R9..", "22 0C 0"},      // a path separator ends it too
+      {"@(#)R12AB", "R12AB", "22 0C 0"},    // no "_": ends at the zero after it
+      {"@(#)R9../x_1", "R9..", "22 0C 0"},  // a path separator ends it too
   };
   for (const Case& c : cases) {
     Image image;
@@ -133,7 +135,10 @@ TEST(FirmwareScan, ThirdTableWhenTheSecondIsEmpty) {
 
   // "Dialed" at an odd offset is not seen.
   Image odd;
-  odd.At(0, "@(#)R1_").Table(500, 20, {"2CLICK"}).At(marker, kEndMarker).Table(marker + 7 + 5, 44, {"DialedCalls"});
+  odd.At(0, "@(#)R1_")
+      .Table(500, 20, {"2CLICK"})
+      .At(marker, kEndMarker)
+      .Table(marker + 7 + 5, 44, {"DialedCalls"});
   EXPECT_EQ(odd.Scan()->text, Text("22 0C 0", {"2CLICK"}));
 }
 

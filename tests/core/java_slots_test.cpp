@@ -7,7 +7,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void Put(Bytes& b, std::size_t at, const std::string& s) { std::copy(s.begin(), s.end(), b.begin() + std::ptrdiff_t(at)); }
+void Put(Bytes& b, std::size_t at, const std::string& s) {
+  std::copy(s.begin(), s.end(), b.begin() + std::ptrdiff_t(at));
+}
 
 TEST(JavaSlots, OneMidletInSlotZero) {
   Bytes file(31 * 660, 0);
@@ -26,7 +28,8 @@ TEST(JavaSlots, SlotSizeFromTheFileSize) {
   EXPECT_FALSE(JavaSlotSize(31 * 660 + 31));
   // A 16-bit slot size would wrap to 660 here.
   EXPECT_FALSE(JavaSlotSize(31ull * (65536 + 660)));
-  for (std::size_t size : {652, 660, 708, 712, 1104, 1112}) EXPECT_EQ(JavaSlotSize(31 * size), size);
+  for (std::size_t size : {652, 660, 708, 712, 1104, 1112})
+    EXPECT_EQ(JavaSlotSize(31 * size), size);
 
   JavaSlotsLoad load = ParseJavaSlots(Bytes(31 * 661, 0));
   EXPECT_FALSE(load.supported);
@@ -37,7 +40,8 @@ TEST(JavaSlots, FieldsEndAtTheNextFieldAndFlagsByLayout) {
   struct Case {
     std::size_t size, name, vendor, midlet;
     std::uint8_t flag;
-  } cases[] = {{652, 4, 37, 100, 0}, {708, 6, 39, 152, 1}, {712, 4, 37, 156, 0}, {1112, 6, 39, 156, 1}};
+  } cases[] = {
+      {652, 4, 37, 100, 0}, {708, 6, 39, 152, 1}, {712, 4, 37, 156, 0}, {1112, 6, 39, 156, 1}};
   for (const Case& c : cases) {
     Bytes file(31 * c.size, 0);
     const std::size_t slot = 3 * c.size;

@@ -19,8 +19,8 @@ using test::MenuFile;
 // Export then import gives a document that writes the same bytes, including texts JSON cannot
 // carry as they are (a lone UTF-16 surrogate, a shortcut with bytes after its NUL).
 TEST(MenuJson, ExportThenImportWritesTheSameBytes) {
-  Bytes titles = Frame(0, Cat({Hex("02 01 00 00 04 2A 00 00 0A"), Hex("D8 00 00 00"),
-                               Hex("00 E9 00 4B 00 00")}));
+  Bytes titles = Frame(
+      0, Cat({Hex("02 01 00 00 04 2A 00 00 0A"), Hex("D8 00 00 00"), Hex("00 E9 00 4B 00 00")}));
   Bytes shortcut = Frame(23, Cat({Hex("41 42 00 43"), Bytes(21, 0)}));
   Bytes url = Frame(5, Hex("63 61 66 E9 00"));  // "café" in an 8-bit text
   Bytes unknown = Frame(99, Hex("01 02 03"));
@@ -73,7 +73,9 @@ TEST(MenuJson, ImportRejectsWhatIsNotAMenu) {
       {"bad record length", [](Json& j) { j["options"]["recordLength"] = 30; }, "22 or 36"},
       {"fix in 36-byte mode", [](Json& j) { j["options"]["c698pFix"] = true; }, "22-byte"},
       {"unknown entry type",
-       [](Json& j) { j["menuRoot"]["items"] = Json::parse(R"([{"name":"Games","data":[{"type":"Nope"}]}])"); },
+       [](Json& j) {
+         j["menuRoot"]["items"] = Json::parse(R"([{"name":"Games","data":[{"type":"Nope"}]}])");
+       },
        "unknown entry type"},
       {"raw frame with a known code",
        [](Json& j) {
@@ -89,7 +91,8 @@ TEST(MenuJson, ImportRejectsWhatIsNotAMenu) {
       {"twelve entries",
        [](Json& j) {
          Json data = Json::array();
-         for (int i = 0; i < 12; ++i) data.push_back(Json::parse(R"({"type":"SendEvent","value":1})"));
+         for (int i = 0; i < 12; ++i)
+           data.push_back(Json::parse(R"({"type":"SendEvent","value":1})"));
          j["menuRoot"]["items"] = Json::array({Json{{"name", "Games"}, {"data", data}}});
        },
        "at most 11 entries"},
@@ -102,7 +105,8 @@ TEST(MenuJson, ImportRejectsWhatIsNotAMenu) {
       MenuFromJson(j, doc);
       ADD_FAILURE() << c.what << ": accepted";
     } catch (const MenuJsonError& e) {
-      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << c.what << ": " << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos)
+          << c.what << ": " << e.what();
     }
     EXPECT_TRUE(doc.Tree.Empty()) << c.what;
   }

@@ -226,8 +226,8 @@ TEST(NewMenu, HasTheDefaultSoftkeysAndAnEmptyRoot) {
   MenuDocument doc;
   NewMenu(doc);
   ASSERT_EQ(doc.Tree.Count(), 9u);
-  const char* texts[] = {"Softkeys",          "LSK: PhoneBook",    "RSK: Message",
-                         "Up: RecentCall",    "Down: Multimedia",  "Left: AlarmClock",
+  const char* texts[] = {"Softkeys",           "LSK: PhoneBook",     "RSK: Message",
+                         "Up: RecentCall",     "Down: Multimedia",   "Left: AlarmClock",
                          "Right: MMRingStyle", "Smart: VoiceRecord", "Menu Root"};
   for (std::size_t i = 0; i < 9; ++i) EXPECT_EQ(doc.Tree.NodeAt(i)->Text, texts[i]);
   EXPECT_EQ(doc.Tree.NodeAt(4)->Item.Name, "Mutilmedia");

@@ -39,14 +39,16 @@ const ItemDataBlock& BlockAt(const MenuDocument& doc, std::size_t position) {
 
 TEST(MenuReader, ReadsAThirtySixByteMainItemWithItsData) {
   // Record 10 as it stands in a phone's file: 00 09 0B FF 08 40, "PhoneBook", CD, 00 1C, 00 28.
-  Bytes record10 = Cat({Hex("00 09 0B FF 08 40"), Bytes{'P', 'h', 'o', 'n', 'e', 'B', 'o', 'o', 'k'},
-                        Bytes(16, 0), Hex("CD 00 1C 00 28")});
-  Bytes url = Frame(5, Ansi("http://wap.example.com/a"));  // 28 bytes
+  Bytes record10 =
+      Cat({Hex("00 09 0B FF 08 40"), Bytes{'P', 'h', 'o', 'n', 'e', 'B', 'o', 'o', 'k'},
+           Bytes(16, 0), Hex("CD 00 1C 00 28")});
+  Bytes url = Frame(5, Ansi("http://wap.example.com/a"));                              // 28 bytes
   Bytes titles = Frame(0, Cat({Hex("01 01 CD 00 20"), Utf16Be(u"My phone book!!")}));  // 40 bytes
   ASSERT_EQ(url.size(), 28u);
   ASSERT_EQ(titles.size(), 40u);
-  Bytes file = MenuFile(36, {{0, 9, 11, 255, 0, 0x41, "PhoneBook"}, {0, 9, 255, 255, 0, 0x41, "Message", 0, 28}},
-                        Cat({url, titles}));
+  Bytes file = MenuFile(
+      36, {{0, 9, 11, 255, 0, 0x41, "PhoneBook"}, {0, 9, 255, 255, 0, 0x41, "Message", 0, 28}},
+      Cat({url, titles}));
   std::copy(record10.begin(), record10.end(), file.begin() + 10 + 10 * 36);
 
   MenuDocument doc;
@@ -134,11 +136,13 @@ TEST(MenuReader, NestedRunsBuildTheTree) {
 }
 
 TEST(MenuReader, TitleListsFramesAndUnknownFrames) {
-  Bytes titles = Frame(0, Cat({Hex("02 01 00 00 0A 07 00 00 18"), Utf16Be(u"Menu"), Utf16Be(u"Mengde")}));
+  Bytes titles =
+      Frame(0, Cat({Hex("02 01 00 00 0A 07 00 00 18"), Utf16Be(u"Menu"), Utf16Be(u"Mengde")}));
   Bytes data = Cat({titles, Frame(7, Hex("AA BB")), Frame(5, Ansi("u")), Frame(30, Hex("01")),
                     // 18 with a length field of 3: one byte is taken, parsing goes on 4 bytes on.
                     Hex("12 00 03 09"), Frame(22, Hex("01 02"))});
-  Bytes file = MenuFile(36, {{0, 9, 255, 255, 0, 0x41, "Games", 0, std::uint16_t(data.size())}}, data);
+  Bytes file =
+      MenuFile(36, {{0, 9, 255, 255, 0, 0x41, "Games", 0, std::uint16_t(data.size())}}, data);
   MenuDocument doc;
   ReadMenuBytes(file, doc);
   const auto& e = BlockAt(doc, 9).Entries;
@@ -160,7 +164,8 @@ TEST(MenuReader, TitleListsFramesAndUnknownFrames) {
 
 TEST(MenuReader, IconCodeSixSetsTheMarkerEvenIn36ByteFiles) {
   Bytes data = Frame(6, Cat({Hex("03"), Utf16Be(u"/a/x.gif")}));
-  Bytes file = MenuFile(36, {{0, 9, 255, 255, 0, 0x41, "Games", 0, std::uint16_t(data.size())}}, data);
+  Bytes file =
+      MenuFile(36, {{0, 9, 255, 255, 0, 0x41, "Games", 0, std::uint16_t(data.size())}}, data);
   MenuDocument doc;
   ReadMenuBytes(file, doc);
   EXPECT_EQ(doc.Options.iconMarker, IconMarker::k06);
@@ -179,7 +184,8 @@ TEST(MenuReader, DataIsReadOnlyWhenTheFileHasADataArea) {
 }
 
 TEST(MenuReader, UnknownKindAbortsAndTheOpenFallsBackToTheBuiltInList) {
-  Bytes file = MenuFile(36, {{0, 9, 11, 255, 0, 0x41, "~7"}, {0, 9, 255, 255, 0, 0x41, "WebAccess"}});
+  Bytes file =
+      MenuFile(36, {{0, 9, 11, 255, 0, 0x41, "~7"}, {0, 9, 255, 255, 0, 0x41, "WebAccess"}});
   MenuDocument doc;
   doc.Kinds.BuildActiveKindList({"PhoneBook", "Message", "RecentCall", "Mutilmedia", "AlarmClock",
                                  "MMRingStyle", "VoiceRecord"});
@@ -195,7 +201,8 @@ TEST(MenuReader, UnknownKindAbortsAndTheOpenFallsBackToTheBuiltInList) {
   const std::uint8_t before = doc.CustomItemCount;
   auto warnings = ReadMenuWithProfileCheck(path, doc);
   ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_EQ(warnings[0].text, "Selected profile doesn't match mma_ucp\r\n    Default profile will be applied");
+  EXPECT_EQ(warnings[0].text,
+            "Selected profile doesn't match mma_ucp\r\n    Default profile will be applied");
   EXPECT_EQ(warnings[0].caption, "Profile error");
   EXPECT_EQ(doc.Kinds.KnownKindCount, 147);
   EXPECT_EQ(doc.Tree.Count(), 11u);
@@ -217,9 +224,9 @@ struct MalformedCase {
 
 std::vector<MalformedCase> MalformedCases() {
   auto withData = [](const Bytes& data, std::uint16_t claimed = 0) {
-    return MenuFile(36, {{0, 9, 255, 255, 0, 0x41, "Games", 0,
-                          claimed ? claimed : std::uint16_t(data.size())}},
-                    data);
+    return MenuFile(
+        36, {{0, 9, 255, 255, 0, 0x41, "Games", 0, claimed ? claimed : std::uint16_t(data.size())}},
+        data);
   };
   std::vector<MalformedCase> cases;
   cases.push_back({"too short", Bytes(30, 0)});
@@ -230,7 +237,8 @@ std::vector<MalformedCase> MalformedCases() {
   cut.resize(10 + 5 * 36);
   cases.push_back({"ends inside the softkeys", cut});
   cases.push_back({"child index outside", MenuFile(36, {{1, 9, 255, 40, 0, 0x41, "Games"}})});
-  cases.push_back({"child index into fixed records", MenuFile(36, {{1, 9, 255, 3, 0, 0x41, "Games"}})});
+  cases.push_back(
+      {"child index into fixed records", MenuFile(36, {{1, 9, 255, 3, 0, 0x41, "Games"}})});
   cases.push_back({"cycle", MenuFile(36, {{1, 9, 255, 10, 0, 0x41, "Games"}})});
   cases.push_back({"data past end of file", withData(Frame(5, Ansi("abc")), 200)});
   cases.push_back({"frame past data length", withData(Hex("05 00 09 61 62 00"))});
@@ -243,11 +251,13 @@ std::vector<MalformedCase> MalformedCases() {
   for (int i = 0; i < 29; ++i) many = Cat({many, Hex("01 00 00 02")});
   for (int i = 0; i < 29; ++i) many = Cat({many, Hex("00 00")});
   cases.push_back({"29 titles", withData(Frame(0, many))});
-  cases.push_back({"title over 400 units",
-                   withData(Frame(0, Cat({Hex("01 01 00 03 22"), Utf16Be(std::u16string(400, u'x'))})))});
+  cases.push_back(
+      {"title over 400 units",
+       withData(Frame(0, Cat({Hex("01 01 00 03 22"), Utf16Be(std::u16string(400, u'x'))})))});
   cases.push_back({"title offsets backwards",
                    withData(Frame(0, Cat({Hex("02 01 00 00 04 01 00 00 02"), Utf16Be(u"a")})))});
-  cases.push_back({"title past frame", withData(Frame(0, Cat({Hex("01 01 00 00 10"), Utf16Be(u"a")})))});
+  cases.push_back(
+      {"title past frame", withData(Frame(0, Cat({Hex("01 01 00 00 10"), Utf16Be(u"a")})))});
   cases.push_back({"title cells past frame", withData(Frame(0, Hex("05 01 00")))});
   cases.push_back({"raw frame over 2048", withData(Frame(30, Bytes(2049, 1)))});
   Bytes raw;
@@ -278,7 +288,8 @@ TEST(MenuReader, RejectsMalformedFilesAndLeavesTheMenuEmpty) {
 }
 
 TEST(MenuReader, TruncatedRecordArrayEndsTheRunQuietly) {
-  Bytes file = MenuFile(36, {{0, 9, 11, 255, 0, 0x41, "Games"}, {0, 9, 255, 255, 0, 0x41, "Tools"}});
+  Bytes file =
+      MenuFile(36, {{0, 9, 11, 255, 0, 0x41, "Games"}, {0, 9, 255, 255, 0, 0x41, "Tools"}});
   file.resize(file.size() - 10);  // record 11 is cut short
   MenuDocument doc;
   ReadMenuBytes(file, doc);

@@ -19,7 +19,8 @@ using test::Hex;
 using test::ToHex;
 
 MenuNode* AddMain(MenuDocument& doc, MenuNode& parent, const char* kind) {
-  return AddItemFromList(doc, parent, doc.Kinds.FindKindIndex(kind), AddPlacement::SubitemLast).node;
+  return AddItemFromList(doc, parent, doc.Kinds.FindKindIndex(kind), AddPlacement::SubitemLast)
+      .node;
 }
 
 void Give(MenuDocument& doc, MenuNode& node, std::vector<ItemDataEntry> entries) {
@@ -58,7 +59,8 @@ TEST(MenuWriter, NewMenuWithOneItemInBothDialects) {
                         Hex("CD 00 00 00 00")});
   EXPECT_EQ(ToHex(RecordAt(file, 36, 10)), ToHex(expected));
   EXPECT_EQ(ToHex(RecordAt(file, 36, 0)),
-            ToHex(Cat({Hex("01 FF FF 01 00 00"), Bytes{'R', 'o', 'o', 't'}, Bytes(21, 0), Hex("CC 00 00 00 00")})));
+            ToHex(Cat({Hex("01 FF FF 01 00 00"), Bytes{'R', 'o', 'o', 't'}, Bytes(21, 0),
+                       Hex("CC 00 00 00 00")})));
 
   doc.Options.SelectRecordLength(22);
   doc.Options.c698pFix = true;
@@ -128,7 +130,7 @@ TEST(MenuWriter, DataOffsetsFollowRecordOrder) {
   AddMain(doc, *root, "Tools");
   AddMain(doc, *root, "Camera");
   MenuNode* fourth = AddMain(doc, *root, "Video");
-  Give(doc, *first, {MakeTextEntry(kUrlLink, std::string(24, 'u'))});  // 28 bytes
+  Give(doc, *first, {MakeTextEntry(kUrlLink, std::string(24, 'u'))});   // 28 bytes
   Give(doc, *fourth, {MakeTextEntry(kUrlLink, std::string(36, 'v'))});  // 40 bytes
   Bytes file = Serialize(doc);
   const char* tails[] = {"00 00 00 1C", "00 1C 00 00", "00 1C 00 00", "00 1C 00 28"};
@@ -145,9 +147,11 @@ TEST(MenuWriter, FramesOfEachKnownType) {
     ItemDataEntry entry;
     const char* bytes;  // as written in 36-byte mode with marker 0C
   } cases[] = {
-      {"title Hi", MakeTitlesEntry(kMenuTitles, {{1, u"Hi"}}), "00 00 0B 01 01 CD 00 06 00 48 00 69 00 00"},
+      {"title Hi", MakeTitlesEntry(kMenuTitles, {{1, u"Hi"}}),
+       "00 00 0B 01 01 CD 00 06 00 48 00 69 00 00"},
       {"two titles", MakeTitlesEntry(kShowText, {{1, u"abcd"}, {2, u"abcdef"}}),
-       "15 00 21 02 01 CD 00 0A 02 CD 00 18 00 61 00 62 00 63 00 64 00 00 00 61 00 62 00 63 00 64 00 65 00 66 00 00"},
+       "15 00 21 02 01 CD 00 0A 02 CD 00 18 00 61 00 62 00 63 00 64 00 00 00 61 00 62 00 63 00 64 "
+       "00 65 00 66 00 00"},
       {"url abc", MakeTextEntry(kUrlLink, "abc"), "05 00 04 61 62 63 00"},
       {"drm static 300", MakeDrmEntry(kIconDrmStatic, 0x12, 300), "10 00 04 12 00 01 2C"},
       {"call/send code", MakeByteEntry(kCallSendCode2, 7), "13 00 01 07"},
@@ -171,9 +175,11 @@ TEST(MenuWriter, IconCodeAndTitleMarkerFollowTheOptions) {
        {MakeTitlesEntry(kMenuTitles, {{3, u"x"}}), MakeIconFileEntry(3, u"")});
   doc.Options.SelectRecordLength(22);
   doc.Options.iconMarker = IconMarker::k06;
-  EXPECT_EQ(ToHex(DataArea(Serialize(doc), 22)), "00 00 09 01 03 00 00 04 00 78 00 00 06 00 03 03 00 00");
+  EXPECT_EQ(ToHex(DataArea(Serialize(doc), 22)),
+            "00 00 09 01 03 00 00 04 00 78 00 00 06 00 03 03 00 00");
   doc.Options.iconMarker = IconMarker::k0C;
-  EXPECT_EQ(ToHex(DataArea(Serialize(doc), 22)), "00 00 09 01 03 00 00 04 00 78 00 00 0C 00 03 03 00 00");
+  EXPECT_EQ(ToHex(DataArea(Serialize(doc), 22)),
+            "00 00 09 01 03 00 00 04 00 78 00 00 0C 00 03 03 00 00");
   // The held entry keeps code 12 either way.
   EXPECT_EQ(doc.ItemData[11]->Entries[1].TypeCode, kIconFile);
 }
@@ -247,8 +253,8 @@ TEST(MenuWriter, RefusesWhatTheFileCannotHoldAndLeavesTheTargetAlone) {
 }
 
 TEST(MenuWriter, ProfileMismatchMessage) {
-  EXPECT_EQ(ProfileMismatchOnSave(),
-            (UserMessage{"mma_ucp doesn't match current profile", "Profile error", MessageIcon::Error}));
+  EXPECT_EQ(ProfileMismatchOnSave(), (UserMessage{"mma_ucp doesn't match current profile",
+                                                  "Profile error", MessageIcon::Error}));
 }
 
 TEST(MenuWriter, DataIsWrittenEvenWhenTheBlockCounterWrapped) {
@@ -275,10 +281,12 @@ TEST(MenuWriter, RoundTripsThroughTheReader) {
     unknown.TypeCode = kUnknownGroup;
     unknown.Frames = {{40, {1, 2, 3}}};
     UpdateLength(unknown);
-    Give(doc, *a, {MakeTitlesEntry(kMenuTitles, {{1, u"Spiele"}, {7, u"Games"}}),
-                   MakeIconFileEntry(4, u"/a/anim.gif"), MakeDrmEntry(kIconDrmList, 0x12, 9)});
-    Give(doc, *a1, {MakeTextEntry(kMidletAttribute, "m1"), MakeTextEntry(kMidletName, "n"),
-                    MakeTextEntry(kMidletVendor, "v"), unknown});
+    Give(doc, *a,
+         {MakeTitlesEntry(kMenuTitles, {{1, u"Spiele"}, {7, u"Games"}}),
+          MakeIconFileEntry(4, u"/a/anim.gif"), MakeDrmEntry(kIconDrmList, 0x12, 9)});
+    Give(doc, *a1,
+         {MakeTextEntry(kMidletAttribute, "m1"), MakeTextEntry(kMidletName, "n"),
+          MakeTextEntry(kMidletVendor, "v"), unknown});
     Give(doc, *doc.Tree.NodeAt(3), {MakeTitlesEntry(kSoftkeyTitles, {{1, u"Calls"}})});
     (void)b;
     doc.Options.SelectRecordLength(rl);

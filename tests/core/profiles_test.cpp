@@ -12,7 +12,8 @@ namespace fs = std::filesystem;
 
 const std::vector<std::string> kEntries = {"Default", "Narrow", "R364", "Create new..."};
 
-std::string Profile(const std::string& format, const std::vector<std::string>& items = {"PhoneBook"},
+std::string Profile(const std::string& format,
+                    const std::vector<std::string>& items = {"PhoneBook"},
                     const std::string& itemsHeader = "[mma items]") {
   std::string text = "[mma_ucp format]\r\n" + format + "\r\n" + itemsHeader + "\r\n";
   for (const std::string& i : items) text += i + "\r\n";
@@ -46,18 +47,18 @@ TEST(LoadProfile, AppliesSettingsInOrderAndStopsAtTheFirstProblem) {
   const LoadCase cases[] = {
       {"36 06 1 keeps 0C and checks the disabled fix", false, Profile("36 06 1"), "", 36,
        IconMarker::k0C, false, true, false, 2},
-      {"22 from 36 enables marker and fix", false, Profile("22 06 0", {"PhoneBook", "Message"}), "", 22,
-       IconMarker::k06, true, false, true, 3},
-      {"several spaces between tokens", false, Profile("22   06   1"), "", 22, IconMarker::k06, true,
-       true, true, 2},
+      {"22 from 36 enables marker and fix", false, Profile("22 06 0", {"PhoneBook", "Message"}), "",
+       22, IconMarker::k06, true, false, true, 3},
+      {"several spaces between tokens", false, Profile("22   06   1"), "", 22, IconMarker::k06,
+       true, true, true, 2},
       {"lower-case marker", true, Profile("22 0c 0"), "Invalid user icon marker (0C assumed)", 22,
        IconMarker::k0C, true, true, true, 3},
       {"record length not a number", true, Profile("abc 06 0"),
        "Invalid mma record length (36 byte assumed)", 36, IconMarker::k0C, false, false, false, 3},
       {"record length 20", false, Profile("20 06 0"), "Invalid mma record length (36 byte assumed)",
        36, IconMarker::k0C, false, false, false, 147},
-      {"bad fix", true, Profile("22 0C 2"), "C698p fix can be either 1 (ON) or 0 (OFF - assumed)", 22,
-       IconMarker::k0C, true, false, true, 3},
+      {"bad fix", true, Profile("22 0C 2"), "C698p fix can be either 1 (ON) or 0 (OFF - assumed)",
+       22, IconMarker::k0C, true, false, true, 3},
       {"bad first line", true, "[mma_ucp]\r\n36 0C 0\r\n[mma items]\r\nPhoneBook\r\n",
        "Invalid profile formatting", 22, IconMarker::k06, true, true, true, 3},
       {"bad third line keeps the kinds", true, Profile("22 0C 0", {"PhoneBook"}, "[items]"),
@@ -69,9 +70,11 @@ TEST(LoadProfile, AppliesSettingsInOrderAndStopsAtTheFirstProblem) {
        Profile("36 0C 0", {"Nope", "PhoneBook", "Also nope"}),
        "Unsupported mma item(s) found and omitted: Also nope", 36, IconMarker::k0C, false, false,
        false, 2},
-      {"trailing space and empty line are unsupported", false, Profile("36 0C 0", {"PhoneBook ", ""}),
-       "Unsupported mma item(s) found and omitted: ", 36, IconMarker::k0C, false, false, false, 1},
-      {"empty file", true, "", "Invalid profile formatting", 22, IconMarker::k06, true, true, true, 3},
+      {"trailing space and empty line are unsupported", false,
+       Profile("36 0C 0", {"PhoneBook ", ""}), "Unsupported mma item(s) found and omitted: ", 36,
+       IconMarker::k0C, false, false, false, 1},
+      {"empty file", true, "", "Invalid profile formatting", 22, IconMarker::k06, true, true, true,
+       3},
   };
   for (const LoadCase& c : cases) {
     MenuDocument doc = c.startIn22 ? Before22() : MenuDocument();
@@ -81,7 +84,8 @@ TEST(LoadProfile, AppliesSettingsInOrderAndStopsAtTheFirstProblem) {
       EXPECT_EQ(load.selectorIndex, 1u) << c.what;
     } else {
       ASSERT_EQ(load.messages.size(), 1u) << c.what;
-      EXPECT_EQ(load.messages[0], (UserMessage{c.message, "Profile error", MessageIcon::Warning})) << c.what;
+      EXPECT_EQ(load.messages[0], (UserMessage{c.message, "Profile error", MessageIcon::Warning}))
+          << c.what;
       EXPECT_EQ(load.selectorIndex, 0u) << c.what;
     }
     const FormatOptions& o = doc.Options;
@@ -97,7 +101,8 @@ TEST(LoadProfile, AppliesSettingsInOrderAndStopsAtTheFirstProblem) {
 
 TEST(LoadProfile, DuplicatesAndListedCustomItemAreKeptOnce) {
   MenuDocument doc;
-  ApplyProfileText(doc, "x", Profile("36 0C 0", {"PhoneBook", "Custom item", "PhoneBook", "Message"}), kEntries);
+  ApplyProfileText(
+      doc, "x", Profile("36 0C 0", {"PhoneBook", "Custom item", "PhoneBook", "Message"}), kEntries);
   EXPECT_EQ(doc.Kinds.AvailableItems(),
             (std::vector<std::string>{"PhoneBook", "Message", "Custom item"}));
 }
@@ -113,7 +118,8 @@ TEST(LoadProfile, SelectorFollowsTheName) {
 class ProfileFolder : public testing::Test {
  protected:
   void SetUp() override {
-    app_ = fs::path(testing::TempDir()) / "trellune_profiles";
+    app_ = fs::path(testing::TempDir()) /
+           ("trellune_profiles_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(app_);
     fs::create_directories(app_ / "Profiles");
   }

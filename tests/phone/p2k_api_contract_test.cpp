@@ -21,7 +21,8 @@ struct Backend {
 };
 
 std::vector<Backend> Backends() {
-  return {{"VirtualPhone", [](const PhoneFolder& f) { return std::make_unique<VirtualPhone>(f.Dir()); }}};
+  return {{"VirtualPhone",
+           [](const PhoneFolder& f) { return std::make_unique<VirtualPhone>(f.Dir()); }}};
 }
 
 class P2kApiContract : public testing::TestWithParam<Backend> {
@@ -36,7 +37,9 @@ class P2kApiContract : public testing::TestWithParam<Backend> {
   std::vector<int> states_;
 };
 
-TEST_P(P2kApiContract, ReportsTheConnectedPhone) { EXPECT_EQ(states_, std::vector<int>{1}); }
+TEST_P(P2kApiContract, ReportsTheConnectedPhone) {
+  EXPECT_EQ(states_, std::vector<int>{1});
+}
 
 TEST_P(P2kApiContract, ReadsSeemRecords) {
   std::vector<std::uint8_t> buffer(kSeemBufferSize, 0);
@@ -56,10 +59,12 @@ TEST_P(P2kApiContract, CountsAndListsFilesInPathOrder) {
   ASSERT_EQ(api_->File_CountEx("/a/*"), 3);
   std::vector<P2kFileEntry> list(3);
   int calls = 0;
-  ASSERT_NE(api_->File_ListEx(list.data(), 3, [&](int, int done, int total) {
-    ++calls;
-    EXPECT_LE(done, total);
-  }), kFailure);
+  ASSERT_NE(api_->File_ListEx(list.data(), 3,
+                              [&](int, int done, int total) {
+                                ++calls;
+                                EXPECT_LE(done, total);
+                              }),
+            kFailure);
   EXPECT_GT(calls, 0);
   EXPECT_EQ(list[0].Path(), "/a/mobile/kjava/J2MEST");
   EXPECT_EQ(list[1].Path(), "/a/mobile/picture/one.gif");
@@ -111,7 +116,9 @@ TEST_P(P2kApiContract, RefusesPathsOutsideTheVolumes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, P2kApiContract, testing::ValuesIn(Backends()),
-                         [](const testing::TestParamInfo<Backend>& info) { return info.param.name; });
+                         [](const testing::TestParamInfo<Backend>& info) {
+                           return info.param.name;
+                         });
 
 }  // namespace
 }  // namespace trellune::phone

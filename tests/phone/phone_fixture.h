@@ -2,6 +2,8 @@
 // progress window that only record.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -13,12 +15,14 @@ namespace trellune::phone::test {
 
 namespace fs = std::filesystem;
 
-inline std::vector<std::uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+inline std::vector<std::uint8_t> Bytes(const std::string& s) {
+  return {s.begin(), s.end()};
+}
 
 inline void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
   fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              std::streamsize(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 inline std::vector<std::uint8_t> ReadFile(const fs::path& path) {
@@ -44,7 +48,8 @@ inline std::vector<std::uint8_t> VersionSeem(const std::string& version) {
 // A phone folder: identified as ABC / X1_Y2, with a menu, a J2MEST and a few pictures.
 class PhoneFolder {
  public:
-  explicit PhoneFolder(const std::string& name) : dir_(fs::path(::testing::TempDir()) / name) {
+  // Named after the running test too, so tests that run in parallel never share a folder.
+  explicit PhoneFolder(const std::string& name) : dir_(fs::path(::testing::TempDir()) / Unique(name)) {
     fs::remove_all(dir_);
     WriteFile(dir_ / "seem" / "0117_0001.bin", ModelSeem("ABC"));
     WriteFile(dir_ / "seem" / "02D2_0001.bin", VersionSeem("X1_Y2"));
@@ -64,6 +69,14 @@ class PhoneFolder {
   void Faults(const std::string& text) const { std::ofstream(dir_ / "faults") << text; }
 
  private:
+  static std::string Unique(const std::string& name) {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string unique = name + "_" + test->test_suite_name() + "_" + test->name();
+    for (char& c : unique)
+      if (c == '/') c = '_';
+    return unique;
+  }
+
   fs::path dir_;
 };
 
@@ -75,9 +88,18 @@ class RecordingSleeper : public Sleeper {
 
 class RecordingProgress : public Progress {
  public:
-  void Show() override { events.push_back("show"); shown = true; }
-  void Close() override { events.push_back("close"); shown = false; }
-  void SetCaption(const std::string& c) override { caption = c; events.push_back(c); }
+  void Show() override {
+    events.push_back("show");
+    shown = true;
+  }
+  void Close() override {
+    events.push_back("close");
+    shown = false;
+  }
+  void SetCaption(const std::string& c) override {
+    caption = c;
+    events.push_back(c);
+  }
   std::string Caption() const override { return caption; }
   void SetPercent(int p) override { percent = p; }
   std::vector<std::string> events;

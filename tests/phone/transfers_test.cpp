@@ -19,8 +19,8 @@ using test::RecordingSleeper;
 class Faulty : public VirtualPhone {
  public:
   using VirtualPhone::VirtualPhone;
-  std::string failOpenOf;   // File_Create of this path fails
-  int shortBy = 0;          // File_Read returns this many bytes fewer (more when negative)
+  std::string failOpenOf;  // File_Create of this path fails
+  int shortBy = 0;         // File_Read returns this many bytes fewer (more when negative)
   bool zeroVolumeReply = false;
   int File_Create(const char* path, std::uint32_t a) override {
     if (path == failOpenOf) return kFailure;
@@ -75,11 +75,10 @@ TEST(ReadPhoneFiles, CopiesTheMenuAndTheMidletList) {
   EXPECT_EQ(h.link.Session().PhoneFileList.size(), 3u);
   EXPECT_EQ(h.link.Session().PhoneVolumes, (std::vector<char>{'a', 'b', 'c'}));
   EXPECT_EQ(h.progress.events,
-            (std::vector<std::string>{"Retrieving file list from /a/", "show",
-                                      "Retrieving file list from /a/ 33%",
-                                      "Retrieving file list from /a/ 67%",
-                                      "Retrieving file list from /a/ 100%", "Reading mma_ucp",
-                                      "Reading J2MEST", "close"}));
+            (std::vector<std::string>{
+                "Retrieving file list from /a/", "show", "Retrieving file list from /a/ 33%",
+                "Retrieving file list from /a/ 67%", "Retrieving file list from /a/ 100%",
+                "Reading mma_ucp", "Reading J2MEST", "close"}));
   EXPECT_EQ(h.api.attemptsLeft, (std::vector<int>{9, 9}));  // one open attempt used for each
 }
 
@@ -148,12 +147,15 @@ TEST(ReadPhoneFiles, EachFailureHasItsMessage) {
        [](const PhoneFolder& f, Faulty&) {
          f.File("/a/mobile/system/mma_ucp", std::vector<std::uint8_t>(70000, 1));
        },
-       "mma_ucp on the phone is 70000 bytes long; a transfer carries at most 65,535 bytes", false, 0},
+       "mma_ucp on the phone is 70000 bytes long; a transfer carries at most 65,535 bytes", false,
+       0},
       {"open J2MEST", "",
        [](const PhoneFolder&, Faulty& api) { api.failOpenOf = "/a/mobile/kjava/J2MEST"; },
        "Error opening J2MEST", true, 10},
       {"read J2MEST", "File_Read 0\n",
-       [](const PhoneFolder& f, Faulty&) { f.File("/a/mobile/kjava/J2MEST", std::vector<std::uint8_t>(66000, 1)); },
+       [](const PhoneFolder& f, Faulty&) {
+         f.File("/a/mobile/kjava/J2MEST", std::vector<std::uint8_t>(66000, 1));
+       },
        "J2MEST on the phone is 66000 bytes long; a transfer carries at most 65,535 bytes", true, 0},
   };
   for (const Case& c : cases) {
