@@ -15,7 +15,7 @@ configure: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 
 build: configure
-	@cmake --build $(BUILD) -j $(JOBS)
+	@cmake --build $(BUILD) -j $(JOBS) -- --no-print-directory
 
 run: build
 	@$(BUILD)/app/trellune-cli export demo/menus/mma_ucp_36
@@ -29,7 +29,7 @@ bench: build
 # libFuzzer targets, built with clang under ASan and UBSan in their own build folder.
 fuzz: deps
 	@CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DTRELLUNE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) -- --no-print-directory
 
 format:
 	@git ls-files '*.h' '*.cpp' | xargs clang-format -i
