@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <string>
 
 namespace trellune {
@@ -16,16 +17,31 @@ std::string Reason() {
 }  // namespace
 
 std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
+  return ReadFilePrefix(path, std::numeric_limits<std::size_t>::max());
+}
+
+std::vector<std::uint8_t> ReadFilePrefix(const std::filesystem::path& path, std::size_t maxBytes) {
   errno = 0;
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec))
     throw FileError("Cannot read " + path.string() + ": it is a folder");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw FileError("Cannot open " + path.string() + ": " + Reason());
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
+  std::vector<std::uint8_t> bytes;
+  char chunk[65536];
+  while (bytes.size() < maxBytes && in) {
+    in.read(chunk, std::streamsize(std::min<std::size_t>(sizeof chunk, maxBytes - bytes.size())));
+    bytes.insert(bytes.end(), chunk, chunk + in.gcount());
+  }
   if (in.bad()) throw FileError("Cannot read " + path.string() + ": " + Reason());
   return bytes;
+}
+
+std::uint64_t FileSize(const std::filesystem::path& path) {
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec) throw FileError("Cannot open " + path.string() + ": " + ec.message());
+  return size;
 }
 
 namespace {

@@ -35,13 +35,19 @@ std::optional<std::size_t> JavaSlotSize(std::uint64_t fileSize) {
   return std::nullopt;
 }
 
-JavaSlotsLoad ParseJavaSlots(std::span<const std::uint8_t> bytes) {
+namespace {
+
+JavaSlotsLoad Unsupported() {
   JavaSlotsLoad result;
-  const std::optional<std::size_t> size = JavaSlotSize(bytes.size());
-  if (!size) {
-    result.message = UserMessage{"Unsupported J2MEST format", "Error", MessageIcon::Error};
-    return result;
-  }
+  result.message = UserMessage{"Unsupported J2MEST format", "Error", MessageIcon::Error};
+  return result;
+}
+
+// Parses the 30 slots at the start of a file of `fileSize` bytes; `bytes` holds at least them.
+JavaSlotsLoad ParseSlots(std::span<const std::uint8_t> bytes, std::uint64_t fileSize) {
+  JavaSlotsLoad result;
+  const std::optional<std::size_t> size = JavaSlotSize(fileSize);
+  if (!size) return Unsupported();
   const Layout layout = *std::find_if(kLayouts.begin(), kLayouts.end(),
                                       [&](const Layout& l) { return l.size == *size; });
   std::size_t midletAt = layout.midlet;
@@ -64,8 +70,20 @@ JavaSlotsLoad ParseJavaSlots(std::span<const std::uint8_t> bytes) {
   return result;
 }
 
+}  // namespace
+
+JavaSlotsLoad ParseJavaSlots(std::span<const std::uint8_t> bytes) {
+  return ParseSlots(bytes, bytes.size());
+}
+
+// Only the 30 slots are read, whatever the file's size.
 JavaSlotsLoad LoadJavaSlots(const std::filesystem::path& path) {
-  return ParseJavaSlots(ReadWholeFile(path));
+  const std::uint64_t fileSize = FileSize(path);
+  const std::optional<std::size_t> size = JavaSlotSize(fileSize);
+  if (!size) return Unsupported();
+  const std::vector<std::uint8_t> bytes = ReadFilePrefix(path, kJavaSlotCount * *size);
+  if (bytes.size() < kJavaSlotCount * *size) return Unsupported();  // it shrank meanwhile
+  return ParseSlots(bytes, fileSize);
 }
 
 }  // namespace trellune

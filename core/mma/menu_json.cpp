@@ -251,14 +251,14 @@ class Importer {
     const Json& softkeys = Member(j, "softkeys", "");
     const Json& root = Member(j, "menuRoot", "");
     EmptyMenu(doc_);
-    MenuNode* container = ReadNode(softkeys, nullptr, "softkeys", kGroupSoftkeys);
+    MenuNode* container = ReadNode(softkeys, nullptr, "softkeys", Role::Container);
     if (container->Children.size() != 7) Fail("softkeys.items", "a menu has exactly 7 softkeys");
     std::uint8_t id = 3;
     for (const auto& key : container->Children) {
       if (key->HasChildren()) Fail("softkeys.items", "softkeys cannot have subitems");
       key->Item.Id = id++;  // softkeys always own slots 3..9
     }
-    ReadNode(root, nullptr, "menuRoot", kGroupMain);
+    ReadNode(root, nullptr, "menuRoot", Role::Root);
     RenumberItems(doc_);
     // Attach data where each node now lives, then derive the node texts.
     for (auto& [node, block] : pending_) {
@@ -385,23 +385,47 @@ class Importer {
     if (o.contains("saveAllData")) opt.saveAllData = Bool(o["saveAllData"], "options.saveAllData");
   }
 
-  MenuNode* ReadNode(const Json& j, MenuNode* parent, const std::string& where,
-                     std::uint8_t group) {
-    if (!j.is_object()) Fail(where, "must be an object");
+  enum class Role { Container, Softkey, Root, Main };
+
+  // What a field left out of the JSON takes: the values the editor gives such a node.
+  static TMMAItem DefaultsFor(Role role) {
     TMMAItem item;
+    switch (role) {
+      case Role::Container:
+        item = {1, 1, 2, kNoIndex, 2, 0, 0, "", kGroupSoftkeys, 0, 0, false, 1};
+        break;
+      case Role::Softkey:
+        item = {0, kNoIndex, kNoIndex, kNoIndex, 0, 0, 0x41, "", kGroupSoftkeys, 0, 0, false, 0};
+        break;
+      case Role::Root:
+        item = {1, kNoIndex, kNoIndex, 0, 10, 0, 0, "", kGroupMain, 0, 0, false, 1};
+        break;
+      case Role::Main:
+        item = {0, kNoIndex, kNoIndex, kNoIndex, 0, 0, 0x41, "", kGroupMain, 0, 0, false, 1};
+        break;
+    }
+    return item;
+  }
+
+  MenuNode* ReadNode(const Json& j, MenuNode* parent, const std::string& where, Role role) {
+    if (!j.is_object()) Fail(where, "must be an object");
+    // Counted on the way down, so a deeply nested file is refused before it recurses far.
+    if (++nodes_ > kMaxJsonNodes)
+      Fail(where, "the menu has far more items than an mma_ucp file can hold");
+    TMMAItem item = DefaultsFor(role);
     item.Name = Latin1(Member(j, "name", where), where + ".name");
-    item.ItemType = IntOr<std::uint8_t>(j, "itemType", 0, where);
-    item.Flags = IntOr<std::uint8_t>(j, "flags", 0, where);
-    item.Attributes = IntOr<std::uint8_t>(j, "attributes", 0x41, where);
-    item.Group = IntOr<std::uint8_t>(j, "group", group, where);
-    item.AllowSubitems = IntOr<std::uint8_t>(j, "allowSubitems", 1, where);
+    item.ItemType = IntOr<std::uint8_t>(j, "itemType", item.ItemType, where);
+    item.Flags = IntOr<std::uint8_t>(j, "flags", item.Flags, where);
+    item.Attributes = IntOr<std::uint8_t>(j, "attributes", item.Attributes, where);
+    item.Group = IntOr<std::uint8_t>(j, "group", item.Group, where);
+    item.AllowSubitems = IntOr<std::uint8_t>(j, "allowSubitems", item.AllowSubitems, where);
     if (j.contains("record")) {
       const Json& r = j["record"];
       const std::string rw = where + ".record";
-      item.Id = IntOr<std::uint8_t>(r, "id", 0, rw);
-      item.ParentIndex = IntOr<std::uint8_t>(r, "parent", kNoIndex, rw);
-      item.NextIndex = IntOr<std::uint8_t>(r, "next", kNoIndex, rw);
-      item.ChildIndex = IntOr<std::uint8_t>(r, "child", kNoIndex, rw);
+      item.Id = IntOr<std::uint8_t>(r, "id", item.Id, rw);
+      item.ParentIndex = IntOr<std::uint8_t>(r, "parent", item.ParentIndex, rw);
+      item.NextIndex = IntOr<std::uint8_t>(r, "next", item.NextIndex, rw);
+      item.ChildIndex = IntOr<std::uint8_t>(r, "child", item.ChildIndex, rw);
     }
     const bool hasBlock = j.contains("data");
     item.HasData = j.contains("hasData") ? Bool(j["hasData"], where + ".hasData") : hasBlock;
@@ -412,9 +436,9 @@ class Importer {
     if (j.contains("items")) {
       const Json& items = j["items"];
       if (!items.is_array()) Fail(where + ".items", "must be an array");
+      const Role childRole = role == Role::Container ? Role::Softkey : Role::Main;
       for (std::size_t i = 0; i < items.size(); ++i)
-        ReadNode(items[i], node, where + ".items[" + std::to_string(i) + "]", group);
-      if (doc_.Tree.Count() > 300) Fail(where, "the menu has too many items");
+        ReadNode(items[i], node, where + ".items[" + std::to_string(i) + "]", childRole);
     }
     return node;
   }
@@ -539,7 +563,12 @@ class Importer {
     }
   }
 
+  // Well above the 255 records a file holds, so the writer can say how much too large a
+  // menu is; far below what could exhaust the stack.
+  static constexpr int kMaxJsonNodes = 1000;
+
   MenuDocument& doc_;
+  int nodes_ = 0;
   std::vector<std::pair<MenuNode*, ItemDataBlock>> pending_;
 };
 

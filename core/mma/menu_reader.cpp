@@ -359,8 +359,12 @@ void ReadMenuBytes(std::span<const std::uint8_t> bytes, MenuDocument& doc) {
   }
 }
 
+// No menu file can use more: 255 records of 36 bytes, then data at 16-bit offsets with
+// 16-bit lengths. Bytes past it are never looked at, so they are not read.
+constexpr std::size_t kMenuReadLimit = 10 + 255 * 36 + 0xFFFF + 0xFFFF + 1;
+
 void ReadMenuFile(const std::filesystem::path& path, MenuDocument& doc) {
-  std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+  std::vector<std::uint8_t> bytes = ReadFilePrefix(path, kMenuReadLimit);
   ReadMenuBytes(bytes, doc);
 }
 
@@ -371,7 +375,7 @@ UserMessage ProfileMismatchWarning() {
 
 std::vector<UserMessage> ReadMenuWithProfileCheck(const std::filesystem::path& path,
                                                   MenuDocument& doc) {
-  std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+  std::vector<std::uint8_t> bytes = ReadFilePrefix(path, kMenuReadLimit);
   try {
     ReadMenuBytes(bytes, doc);
     return {};

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 namespace trellune {
 namespace {
 
@@ -72,6 +75,22 @@ TEST(JavaSlots, Layout1104TakesTheMidletOffsetFromTheFirstUsedSlot) {
     EXPECT_EQ(load.slots[2]->SlotMidlet1, ffTail ? "efgh" : "abcdefgh");
     EXPECT_EQ(load.slots[5]->SlotMidlet1, ffTail ? "efgh" : "abcdefgh");
   }
+}
+
+TEST(JavaSlots, LoadsOnlyTheSlotsOfAFileOnDisk) {
+  const std::filesystem::path path = std::filesystem::path(testing::TempDir()) / "trellune_j2mest";
+  Bytes file(31 * 660 + 30, 0);
+  Put(file, 4, "Game");
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+  JavaSlotsLoad load = LoadJavaSlots(path);
+  ASSERT_TRUE(load.supported);
+  EXPECT_EQ(load.slots[0]->SlotName, "Game");
+
+  // 31 x (65536 + 660) bytes: a 16-bit slot size would take it for 660.
+  std::filesystem::resize_file(path, 31ull * (65536 + 660));
+  EXPECT_FALSE(LoadJavaSlots(path).supported);
+  std::filesystem::remove(path);
 }
 
 }  // namespace

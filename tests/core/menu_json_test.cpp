@@ -132,7 +132,34 @@ TEST(MenuJson, HandWrittenMenuGetsIdsAndTextsFromItsShape) {
   ASSERT_TRUE(doc.ItemData[13]);
   EXPECT_EQ(doc.ItemData[13]->Entries[0].Length, 2);
   EXPECT_EQ(doc.Tree.NodeAt(7)->Item.Id, 9);
-  EXPECT_TRUE(SerializeMenu(doc).ok());
+  EXPECT_EQ(doc.Tree.NodeAt(1)->Item.Attributes, 0x41);
+  EXPECT_EQ(doc.Tree.NodeAt(1)->Item.AllowSubitems, 0);
+  // The fixed nodes are written as a file read from a phone has them.
+  WriteOutcome out = SerializeMenu(doc);
+  ASSERT_TRUE(out.ok());
+  MenuDocument read;
+  ReadMenuBytes(out.bytes, read);
+  EXPECT_EQ(read.Tree.SoftkeyContainer()->Item, doc.Tree.SoftkeyContainer()->Item);
+  EXPECT_EQ(
+      test::ToHex(Bytes(out.bytes.begin() + 10 + 9 * 36, out.bytes.begin() + 10 + 9 * 36 + 6)),
+      "01 FF FF 0A 00 00");  // the main menu root: a folder whose first item is record 10
+}
+
+TEST(MenuJson, DeeplyNestedInputIsRefusedWithoutExhaustingTheStack) {
+  std::string deep = R"({"name":"Games")";
+  std::string tail = "}";
+  for (int i = 0; i < 100000; ++i) {
+    deep += R"(,"items":[{"name":"Games")";
+    tail += "]}";
+  }
+  Json j = Json::parse(
+      R"({"softkeys":{"name":"Container","items":[{"name":"PhoneBook"},{"name":"Message"},)"
+      R"({"name":"RecentCall"},{"name":"Mutilmedia"},{"name":"AlarmClock"},)"
+      R"({"name":"MMRingStyle"},{"name":"VoiceRecord"}]},"menuRoot":{"name":"MenuRoot","items":[)" +
+      deep + tail + "]}}");
+  MenuDocument doc;
+  EXPECT_THROW(MenuFromJson(j, doc), MenuJsonError);
+  EXPECT_TRUE(doc.Tree.Empty());
 }
 
 }  // namespace

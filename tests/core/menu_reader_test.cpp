@@ -287,6 +287,23 @@ TEST(MenuReader, RejectsMalformedFilesAndLeavesTheMenuEmpty) {
   }
 }
 
+TEST(MenuReader, BytesPastWhatAMenuCanUseAreNotRead) {
+  Bytes data = Frame(5, Ansi("abc"));
+  Bytes file =
+      MenuFile(36, {{0, 9, 255, 255, 0, 0x41, "Games", 0, std::uint16_t(data.size())}}, data);
+  file.resize(4 << 20, 0xAB);  // 4 MiB of anything after the menu
+  const std::string path = testing::TempDir() + "long_ucp";
+  {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(file.data(), 1, file.size(), f);
+    std::fclose(f);
+  }
+  MenuDocument doc;
+  ReadMenuFile(path, doc);
+  EXPECT_EQ(BlockAt(doc, 9).Entries.at(0).Text, "abc");
+  std::remove(path.c_str());
+}
+
 TEST(MenuReader, TruncatedRecordArrayEndsTheRunQuietly) {
   Bytes file =
       MenuFile(36, {{0, 9, 11, 255, 0, 0x41, "Games"}, {0, 9, 255, 255, 0, 0x41, "Tools"}});

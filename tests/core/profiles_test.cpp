@@ -119,7 +119,8 @@ class ProfileFolder : public testing::Test {
  protected:
   void SetUp() override {
     app_ = fs::path(testing::TempDir()) /
-           ("trellune_profiles_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("trellune_profiles_" +
+            std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(app_);
     fs::create_directories(app_ / "Profiles");
   }

@@ -49,7 +49,8 @@ inline std::vector<std::uint8_t> VersionSeem(const std::string& version) {
 class PhoneFolder {
  public:
   // Named after the running test too, so tests that run in parallel never share a folder.
-  explicit PhoneFolder(const std::string& name) : dir_(fs::path(::testing::TempDir()) / Unique(name)) {
+  explicit PhoneFolder(const std::string& name)
+      : dir_(fs::path(::testing::TempDir()) / Unique(name)) {
     fs::remove_all(dir_);
     WriteFile(dir_ / "seem" / "0117_0001.bin", ModelSeem("ABC"));
     WriteFile(dir_ / "seem" / "02D2_0001.bin", VersionSeem("X1_Y2"));
