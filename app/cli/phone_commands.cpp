@@ -42,6 +42,8 @@ struct Session {
   PhoneLink link;
   PhoneTransfers transfers;
   int failures = 0;
+  bool holdMessages = false;  // collect instead of printing at once
+  std::vector<std::string> held;
 
   Session(const std::string& dir, std::function<void(const std::string&)> applyProfile)
       : api(dir),
@@ -53,7 +55,10 @@ struct Session {
 
   void Report(const PhoneMessage& m) {
     ++failures;
-    std::cerr << PrintableText(m.text) << '\n';
+    if (holdMessages)
+      held.push_back(m.text);
+    else
+      std::cerr << PrintableText(m.text) << '\n';
   }
 
   // Starts the link and waits for the phone's first report; false when there is no phone.
@@ -93,12 +98,21 @@ int RunPull(const PhoneCommandArgs& args) {
   fs::create_directories(args.outDir, ec);
   const fs::path menu = fs::path(args.outDir) / "mma_temp";
   const fs::path midlets = fs::path(args.outDir) / "j2mest_temp";
+  s.holdMessages = true;
+  bool copied = false;
   try {
-    if (s.transfers.ReadPhoneFiles(menu, midlets).empty()) return kFailure;
+    copied = !s.transfers.ReadPhoneFiles(menu, midlets).empty();
   } catch (const fs::filesystem_error& e) {
     return Fail(e.what());
   }
-  return kSuccess;
+  // Once the menu is copied, a failure with the MIDlet list is only a warning.
+  for (const std::string& text : s.held) {
+    if (copied)
+      PrintWarning(std::cerr, text);
+    else
+      std::cerr << PrintableText(text) << '\n';
+  }
+  return copied ? kSuccess : kFailure;
 }
 
 int RunPush(const PhoneCommandArgs& args) {

@@ -370,7 +370,7 @@ TEST_F(CliPhone, FailuresAreReportedWithTheirMessages) {
   Spit(phone_ / "faults", std::string("File_ListEx always\n"));
   Result pull = Phone("pull " + Path("work").string());
   EXPECT_EQ(pull.code, 1);
-  EXPECT_NE(pull.err.find("Error getting file list"), std::string::npos);
+  EXPECT_NE(pull.err.find("\nError getting file list\n"), std::string::npos);
   EXPECT_FALSE(fs::exists(Path("work") / "mma_temp"));
 
   // A J2MEST failure after the menu was copied is only a warning.
@@ -378,7 +378,8 @@ TEST_F(CliPhone, FailuresAreReportedWithTheirMessages) {
   Spit(phone_ / "fs/a/mobile/kjava/J2MEST", std::string(70000, 'x'));
   Result partial = Phone("pull " + Path("work").string());
   EXPECT_EQ(partial.code, 0);
-  EXPECT_NE(partial.err.find("J2MEST on the phone is 70000 bytes long"), std::string::npos);
+  EXPECT_NE(partial.err.find("warning: J2MEST on the phone is 70000 bytes long"),
+            std::string::npos);
   EXPECT_TRUE(fs::exists(Path("work") / "mma_temp"));
 
   Spit(phone_ / "faults", std::string("File_Write always\n"));
