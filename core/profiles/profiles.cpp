@@ -189,7 +189,10 @@ ProfileLoad LoadProfileFile(MenuDocument& doc, const std::filesystem::path& path
                             const std::vector<std::string>& selectorEntries) {
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) return MissingProfile(doc);
-  const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+  // A profile is a few kilobytes; the cap keeps a device or a wrong file from being read
+  // without end.
+  constexpr std::size_t kProfileReadLimit = 16u << 20;
+  const std::vector<std::uint8_t> bytes = ReadFilePrefix(path, kProfileReadLimit);
   std::string name = path.filename().string();
   if (name.size() > 4 && name.substr(name.size() - 4) == ".prf") name.resize(name.size() - 4);
   return ApplyProfileText(doc, name, std::string(bytes.begin(), bytes.end()), selectorEntries);
