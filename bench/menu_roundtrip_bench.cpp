@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "io/file_io.h"
+#include "mma/menu_editor.h"
 #include "mma/menu_ops.h"
 #include "mma/menu_reader.h"
 #include "mma/menu_writer.h"
@@ -16,33 +17,34 @@ namespace {
 // A menu of `folders` folders with `perFolder` items each; every item carries titles in
 // three languages, an icon and a URL, about `dataBytes` bytes in all.
 std::vector<std::uint8_t> MakeMenu(int folders, int perFolder, int extra, std::size_t urlLength) {
-  MenuDocument doc;
-  NewMenu(doc);
-  MenuNode* root = doc.Tree.MenuRoot();
-  auto give = [&](MenuNode* node, int i) {
-    ItemDataBlock block;
-    block.Entries.push_back(MakeTitlesEntry(
+  MenuEditor editor;
+  editor.NewMenu();
+  const MenuNode* root = editor.Tree().MenuRoot();
+  auto give = [&](const MenuNode* node, int i) {
+    ItemProperties props;
+    props.data.emplace();
+    props.data->Entries.push_back(MakeTitlesEntry(
         kMenuTitles, {{1, u"Menu item " + std::u16string(1, char16_t(u'A' + i % 26))},
                       {7, u"Menüpunkt"},
                       {6, u"Élément de menu"}}));
-    block.Entries.push_back(MakeIconFileEntry(3, u"/a/mobile/picture/icon.gif"));
-    block.Entries.push_back(MakeTextEntry(kUrlLink, "http://" + std::string(urlLength, 'x')));
-    doc.ItemData[node->Item.Id] = std::move(block);
-    ++doc.DataItemCount;
-    AttachData(doc, *node);
+    props.data->Entries.push_back(MakeIconFileEntry(3, u"/a/mobile/picture/icon.gif"));
+    props.data->Entries.push_back(MakeTextEntry(kUrlLink, "http://" + std::string(urlLength, 'x')));
+    props.ItemType = node->Item.ItemType;
+    props.Attributes = node->Item.Attributes;
+    if (!editor.ApplyItemProperties(node, std::move(props))) throw std::runtime_error("refused");
   };
-  const std::uint8_t games = doc.Kinds.FindKindIndex("Games");
-  const std::uint8_t camera = doc.Kinds.FindKindIndex("Camera");
+  const int games = editor.Document().Kinds.FindKindIndex("Games");
+  const int camera = editor.Document().Kinds.FindKindIndex("Camera");
   int n = 0;
   for (int f = 0; f < folders; ++f) {
-    MenuNode* folder = AddItemFromList(doc, *root, games, AddPlacement::SubitemLast).node;
+    const MenuNode* folder = editor.Add(root, AddPlacement::SubitemLast, games).node;
     give(folder, n++);
     for (int i = 0; i < perFolder; ++i)
-      give(AddItemFromList(doc, *folder, camera, AddPlacement::SubitemLast).node, n++);
+      give(editor.Add(folder, AddPlacement::SubitemLast, camera).node, n++);
   }
   for (int i = 0; i < extra; ++i)
-    give(AddItemFromList(doc, *root, camera, AddPlacement::SubitemLast).node, n++);
-  WriteOutcome out = SerializeMenu(doc);
+    give(editor.Add(root, AddPlacement::SubitemLast, camera).node, n++);
+  WriteOutcome out = editor.Serialize();
   if (!out.ok()) throw std::runtime_error(out.refusal->text);
   return out.bytes;
 }

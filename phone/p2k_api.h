@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "sleeper.h"
+
 namespace trellune::phone {
 
 constexpr int kFailure = -1;
@@ -59,18 +61,6 @@ class P2kApi {
 
   // Looks for a phone arriving or leaving and reports it through the state callback.
   virtual void Poll() {}
-};
-
-// Waits between retries; tests inject one that only records.
-class Sleeper {
- public:
-  virtual ~Sleeper() = default;
-  virtual void Sleep(int milliseconds) = 0;
-};
-
-class RealSleeper : public Sleeper {
- public:
-  void Sleep(int milliseconds) override;
 };
 
 // The progress window as the transfers drive it.

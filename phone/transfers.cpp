@@ -1,6 +1,9 @@
 #include "transfers.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 
 namespace trellune::phone {
@@ -8,13 +11,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void WriteLocal(const fs::path& path, const std::uint8_t* data, std::size_t size) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data), std::streamsize(size));
-  out.flush();
-  if (!out)
-    throw fs::filesystem_error("Cannot write " + path.string(), path,
-                               std::make_error_code(std::errc::io_error));
+// Writes a local copy; empty on success, else the system's reason ("No space left on
+// device").
+std::string WriteLocal(const fs::path& path, const std::uint8_t* data, std::size_t size) {
+  errno = 0;
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return std::strerror(errno ? errno : EIO);
+  int error = 0;
+  if (std::fwrite(data, 1, size, f) != size) error = errno ? errno : EIO;
+  if (std::fflush(f) != 0 && !error) error = errno ? errno : EIO;
+  if (std::fclose(f) != 0 && !error) error = errno ? errno : EIO;
+  return error ? std::strerror(error) : std::string();
+}
+
+// Removes a stale or partial local copy. Only files and links: a copy path that names a
+// device or a folder is never removed.
+void RemoveCopy(const fs::path& path) {
+  std::error_code ec;
+  const fs::file_status st = fs::symlink_status(path, ec);
+  if (!ec && (fs::is_regular_file(st) || fs::is_symlink(st))) fs::remove(path, ec);
 }
 
 const P2kFileEntry* FindEntry(const std::vector<P2kFileEntry>& list,
@@ -99,8 +114,7 @@ fs::path PhoneTransfers::ReadPhoneFiles(const fs::path& menuTempFile,
                                         const fs::path& midletTempFile) {
   session_.PhoneFileList.clear();
   // A list left by an earlier phone must never pass for this phone's.
-  std::error_code ec;
-  fs::remove(midletTempFile, ec);
+  RemoveCopy(midletTempFile);
 
   if (!ReadVolumes()) return {};
   const int count = CountFiles("/a/*");
@@ -143,7 +157,12 @@ fs::path PhoneTransfers::ReadPhoneFiles(const fs::path& menuTempFile,
     return {};
   }
   api_.File_Close();
-  WriteLocal(menuTempFile, buffer_.data(), std::size_t(got));
+  if (const std::string why = WriteLocal(menuTempFile, buffer_.data(), std::size_t(got));
+      !why.empty()) {
+    RemoveCopy(menuTempFile);  // a partial copy must not pass for the phone's menu
+    Fail("Cannot write the copy of mma_ucp to " + menuTempFile.string() + ": " + why);
+    return {};
+  }
 
   // The installed-MIDlet list, at either of its two places; a phone without one has no list.
   const P2kFileEntry* j2mest =
@@ -172,17 +191,24 @@ fs::path PhoneTransfers::ReadPhoneFiles(const fs::path& menuTempFile,
   }
   api_.File_Close();
   progress_.Close();
-  WriteLocal(midletTempFile, buffer_.data(), std::size_t(gotList));
+  // The menu is copied already and stays usable; only the list is missing.
+  if (const std::string why = WriteLocal(midletTempFile, buffer_.data(), std::size_t(gotList));
+      !why.empty()) {
+    RemoveCopy(midletTempFile);
+    Fail("Cannot write the copy of J2MEST to " + midletTempFile.string() + ": " + why);
+  }
   return menuTempFile;
 }
 
 bool PhoneTransfers::WritePhoneMenu(const fs::path& menuTempFile) {
   session_.SavedToPhone = false;
+  errno = 0;
   std::ifstream in(menuTempFile, std::ios::binary);
-  if (!in)
-    throw fs::filesystem_error("Cannot read " + menuTempFile.string(), menuTempFile,
-                               std::make_error_code(std::errc::no_such_file_or_directory));
-  in.read(reinterpret_cast<char*>(buffer_.data()), std::streamsize(buffer_.size()));
+  if (in) in.read(reinterpret_cast<char*>(buffer_.data()), std::streamsize(buffer_.size()));
+  if (!in && !in.eof()) {
+    Fail("Cannot read " + menuTempFile.string() + ": " + std::strerror(errno ? errno : EIO));
+    return false;
+  }
   const std::size_t length = std::size_t(in.gcount());
   if (length > std::size_t(kMaxTransfer)) {
     Fail("The menu file is larger than the 65,535 bytes a transfer carries; it was not sent");

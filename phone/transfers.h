@@ -24,11 +24,14 @@ class PhoneTransfers {
 
   // Copies the phone's menu file to menuTempFile and its J2MEST to midletTempFile (an earlier
   // copy of which is removed first). Returns menuTempFile once the menu was copied, else an
-  // empty path. Local file errors throw std::filesystem::filesystem_error.
+  // empty path. Every failure, a local copy that cannot be written included, is reported
+  // once, with the progress window closed; a failure after the menu was copied still
+  // returns menuTempFile, whose copy is whole.
   std::filesystem::path ReadPhoneFiles(const std::filesystem::path& menuTempFile,
                                        const std::filesystem::path& midletTempFile);
 
-  // Sends menuTempFile to the phone's menu file; sets SavedToPhone on success.
+  // Sends menuTempFile to the phone's menu file; sets SavedToPhone on success. A local file
+  // that cannot be read is reported like the phone's failures.
   bool WritePhoneMenu(const std::filesystem::path& menuTempFile);
 
   void RestartPhone();

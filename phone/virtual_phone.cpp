@@ -2,18 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 namespace trellune::phone {
 namespace fs = std::filesystem;
-
-void RealSleeper::Sleep(int milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
 
 namespace {
 

@@ -5,9 +5,8 @@
 #include <iostream>
 
 #include "io/file_io.h"
-#include "mma/menu_json.h"
+#include "mma/menu_editor.h"
 #include "mma/menu_reader.h"
-#include "mma/menu_writer.h"
 #include "output.h"
 #include "profile_commands.h"
 
@@ -16,19 +15,13 @@ namespace {
 
 // Usage problems found while applying the overrides (the window has these controls disabled
 // in 36-byte mode, so the command line refuses them there).
-std::optional<std::string> ApplyOverrides(MenuDocument& doc, const Overrides& o) {
-  FormatOptions& opt = doc.Options;
-  if (o.recordLength) opt.SelectRecordLength(*o.recordLength);
-  if (o.iconCode) {
-    if (!opt.iconMarkerEnabled)
-      return "--icon-code needs 22-byte records (36-byte files always use 0C)";
-    opt.iconMarker = *o.iconCode == "06" ? IconMarker::k06 : IconMarker::k0C;
-  }
-  if (o.c698pFix) {
-    if (!opt.c698pFixEnabled) return "--c698p-fix needs 22-byte records";
-    opt.c698pFix = *o.c698pFix == 1;
-  }
-  if (o.saveAllData) opt.saveAllData = true;
+std::optional<std::string> ApplyOverrides(MenuEditor& editor, const Overrides& o) {
+  if (o.recordLength) editor.SelectRecordLength(*o.recordLength);
+  if (o.iconCode && !editor.SetIconMarker(*o.iconCode == "06" ? IconMarker::k06 : IconMarker::k0C))
+    return "--icon-code needs 22-byte records (36-byte files always use 0C)";
+  if (o.c698pFix && !editor.SetC698pFix(*o.c698pFix == 1))
+    return "--c698p-fix needs 22-byte records";
+  if (o.saveAllData) editor.SetSaveAllData(true);
   return std::nullopt;
 }
 
@@ -50,9 +43,9 @@ void AddOverrideOptions(CLI::App* cmd, Overrides& o) {
 
 // Reads a menu as the Open command does; warnings go to stderr. Returns an exit code on
 // failure.
-std::optional<int> OpenMenu(const std::string& path, MenuDocument& doc) {
+std::optional<int> OpenMenu(const std::string& path, MenuEditor& editor) {
   try {
-    for (const UserMessage& w : ReadMenuWithProfileCheck(path, doc)) PrintWarning(std::cerr, w);
+    for (const UserMessage& w : editor.Open(path)) PrintWarning(std::cerr, w);
   } catch (const FileError& e) {
     return Fail(e.what());
   } catch (const MalformedMenuFile& e) {
@@ -63,10 +56,10 @@ std::optional<int> OpenMenu(const std::string& path, MenuDocument& doc) {
   return std::nullopt;
 }
 
-int SaveMenu(const std::string& path, MenuDocument& doc, const Overrides& overrides) {
-  if (auto usage = ApplyOverrides(doc, overrides)) return UsageError(*usage);
+int SaveMenu(const std::string& path, MenuEditor& editor, const Overrides& overrides) {
+  if (auto usage = ApplyOverrides(editor, overrides)) return UsageError(*usage);
   try {
-    if (auto refusal = WriteMenuFile(path, doc)) return Fail(refusal->text);
+    if (auto refusal = editor.Save(path)) return Fail(refusal->text);
   } catch (const FileError& e) {
     return Fail(e.what());
   }
@@ -74,41 +67,41 @@ int SaveMenu(const std::string& path, MenuDocument& doc, const Overrides& overri
 }
 
 // The start-up state, with the --profile file loaded onto it when one was given.
-std::optional<int> StartState(const MenuCommandArgs& args, MenuDocument& doc) {
-  if (args.profile) return ApplyProfileOption(*args.profile, doc);
+std::optional<int> StartState(const MenuCommandArgs& args, MenuEditor& editor) {
+  if (args.profile) return ApplyProfileOption(*args.profile, editor);
   return std::nullopt;
 }
 
 int RunConvert(const MenuCommandArgs& args) {
-  MenuDocument doc;
-  if (auto code = StartState(args, doc)) return *code;
-  if (auto code = OpenMenu(args.input, doc)) return *code;
-  return SaveMenu(args.output, doc, args.overrides);
+  MenuEditor editor;
+  if (auto code = StartState(args, editor)) return *code;
+  if (auto code = OpenMenu(args.input, editor)) return *code;
+  return SaveMenu(args.output, editor, args.overrides);
 }
 
 int RunExport(const MenuCommandArgs& args) {
-  MenuDocument doc;
-  if (auto code = StartState(args, doc)) return *code;
-  if (auto code = OpenMenu(args.input, doc)) return *code;
-  std::cout << MenuToJson(doc).dump(2) << '\n';
+  MenuEditor editor;
+  if (auto code = StartState(args, editor)) return *code;
+  if (auto code = OpenMenu(args.input, editor)) return *code;
+  std::cout << MenuToJson(editor.Document()).dump(2) << '\n';
   return kSuccess;
 }
 
 int RunImport(const MenuCommandArgs& args) {
-  MenuDocument doc;
-  if (auto code = StartState(args, doc)) return *code;
+  MenuEditor editor;
+  if (auto code = StartState(args, editor)) return *code;
   Json json;
   try {
     std::ifstream in(args.input);
     if (!in) return Fail("Cannot open " + args.input);
     json = Json::parse(in);
-    MenuFromJson(json, doc);
+    editor.ImportJson(json);
   } catch (const Json::exception& e) {
     return Fail("Cannot read " + args.input + ": " + e.what());
   } catch (const MenuJsonError& e) {
     return Fail("Cannot read " + args.input + ": " + e.what());
   }
-  return SaveMenu(args.output, doc, args.overrides);
+  return SaveMenu(args.output, editor, args.overrides);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "mma/menu_editor.h"
 #include "output.h"
 #include "phone_link.h"
 #include "profiles/profiles.h"
@@ -78,10 +79,10 @@ std::string PhoneDir(const PhoneCommandArgs& args) {
 }
 
 int RunInfo(const PhoneCommandArgs& args) {
-  MenuDocument doc;
-  Session s(PhoneDir(args), [&doc](const std::string& firmware) {
-    ProfileLoad load = LoadProfile(doc, fs::current_path(), firmware,
-                                   SelectorEntries(ScanProfiles(fs::current_path())));
+  MenuEditor editor;
+  Session s(PhoneDir(args), [&editor](const std::string& firmware) {
+    ProfileLoad load = editor.LoadProfile(fs::current_path(), firmware,
+                                          SelectorEntries(ScanProfiles(fs::current_path())));
     for (const UserMessage& m : load.messages) PrintWarning(std::cerr, m);
   });
   if (!s.Connect()) return kFailure;
@@ -99,12 +100,7 @@ int RunPull(const PhoneCommandArgs& args) {
   const fs::path menu = fs::path(args.outDir) / "mma_temp";
   const fs::path midlets = fs::path(args.outDir) / "j2mest_temp";
   s.holdMessages = true;
-  bool copied = false;
-  try {
-    copied = !s.transfers.ReadPhoneFiles(menu, midlets).empty();
-  } catch (const fs::filesystem_error& e) {
-    return Fail(e.what());
-  }
+  const bool copied = !s.transfers.ReadPhoneFiles(menu, midlets).empty();
   // Once the menu is copied, a failure with the MIDlet list is only a warning.
   for (const std::string& text : s.held) {
     if (copied)
@@ -118,11 +114,7 @@ int RunPull(const PhoneCommandArgs& args) {
 int RunPush(const PhoneCommandArgs& args) {
   Session s(PhoneDir(args), nullptr);
   if (!s.Connect()) return kFailure;
-  try {
-    return s.transfers.WritePhoneMenu(args.file) ? kSuccess : kFailure;
-  } catch (const fs::filesystem_error& e) {
-    return Fail(e.what());
-  }
+  return s.transfers.WritePhoneMenu(args.file) ? kSuccess : kFailure;
 }
 
 int RunRestart(const PhoneCommandArgs& args) {

@@ -5,6 +5,7 @@
 
 #include "io/file_io.h"
 #include "j2mest/java_slots.h"
+#include "mma/menu_editor.h"
 #include "output.h"
 #include "profiles/firmware_scan.h"
 #include "profiles/profiles.h"
@@ -13,14 +14,15 @@ namespace trellune::cli {
 namespace {
 
 int RunCheckProfile(const ProfileCommandArgs& args) {
-  MenuDocument doc;
+  MenuEditor editor;
   ProfileLoad load;
   try {
-    load = LoadProfileFile(doc, args.profile, {});
+    load = editor.LoadProfileFile(args.profile, {});
   } catch (const FileError& e) {
     return Fail(e.what());
   }
   for (const UserMessage& m : load.messages) PrintWarning(std::cout, m);
+  const MenuDocument& doc = editor.Document();
   const FormatOptions& o = doc.Options;
   std::cout << "record-length: " << o.recordLength << '\n'
             << "icon-code: " << IconMarkerText(o.iconMarker) << '\n'
@@ -62,9 +64,10 @@ int RunMidlets(const ProfileCommandArgs& args) {
 
 }  // namespace
 
-std::optional<int> ApplyProfileOption(const std::string& path, MenuDocument& doc) {
+std::optional<int> ApplyProfileOption(const std::string& path, MenuEditor& editor) {
   try {
-    for (const UserMessage& m : LoadProfileFile(doc, path, {}).messages) PrintWarning(std::cerr, m);
+    for (const UserMessage& m : editor.LoadProfileFile(path, {}).messages)
+      PrintWarning(std::cerr, m);
   } catch (const FileError& e) {
     return Fail(e.what());
   }

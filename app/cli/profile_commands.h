@@ -10,7 +10,7 @@ class App;
 }
 
 namespace trellune {
-struct MenuDocument;
+class MenuEditor;
 }
 
 namespace trellune::cli {
@@ -24,8 +24,8 @@ struct ProfileCommandArgs {
 
 void AddProfileCommands(CLI::App& app, ProfileCommandArgs& args, int& exitCode);
 
-// Loads a profile file onto doc as selecting it in the window does; its messages go to
-// stderr as warnings. Returns an exit code when the file exists but cannot be read.
-std::optional<int> ApplyProfileOption(const std::string& path, MenuDocument& doc);
+// Loads a profile file as selecting it in the window does; its messages go to stderr as
+// warnings. Returns an exit code when the file exists but cannot be read.
+std::optional<int> ApplyProfileOption(const std::string& path, MenuEditor& editor);
 
 }  // namespace trellune::cli

@@ -105,6 +105,100 @@ ItemDataEntry MakeShortcutEntry(std::string_view kindName) {
   return Finish(std::move(e));
 }
 
+bool IsKnownFrameCode(std::uint8_t code) {
+  switch (code) {
+    case kMenuTitles:
+    case kSoftkeyTitles:
+    case kUrlLink:
+    case kIconFileCode6:
+    case kMidletAttribute:
+    case kMidletName:
+    case kMidletVendor:
+    case kIconFile:
+    case kIconDrmList:
+    case kIconDrmStatic:
+    case kIconDrmAnimated:
+    case kCallSendCode1:
+    case kCallSendCode2:
+    case kCallSendCode3:
+    case kShowText:
+    case kSendEvent:
+    case kShortcutData:
+      return true;
+    default:
+      return false;
+  }
+}
+
+namespace {
+
+std::optional<std::string> CheckEntry(const ItemDataEntry& e) {
+  const std::string type = "an entry of type " + std::to_string(e.TypeCode);
+  switch (e.TypeCode) {
+    case kMenuTitles:
+    case kSoftkeyTitles:
+    case kShowText:
+      if (e.Titles.size() > kMaxTitles)
+        return "a title list holds at most " + std::to_string(kMaxTitles) + " titles";
+      for (const TitleCell& t : e.Titles) {
+        if (t.Text.size() + 1 > kMaxTitleUnits)
+          return "a title holds at most " + std::to_string(kMaxTitleUnits - 1) + " characters";
+        if (t.Text.find(u'\0') != std::u16string::npos) return "a title holds a NUL character";
+      }
+      break;
+    case kUrlLink:
+    case kMidletAttribute:
+    case kMidletName:
+    case kMidletVendor:
+      if (e.Text.size() > kMaxAnsiChars)
+        return "a text holds at most " + std::to_string(kMaxAnsiChars) + " characters";
+      if (e.Text.find('\0') != std::string::npos) return "a text holds a NUL character";
+      break;
+    case kIconFile:
+      if (2 * e.Path.size() + 2 > kMaxIconPathBytes) return "an icon path is too long";
+      if (e.Path.find(u'\0') != std::u16string::npos) return "an icon path holds a NUL character";
+      break;
+    case kIconDrmList:
+    case kIconDrmStatic:
+    case kIconDrmAnimated:
+    case kCallSendCode1:
+    case kCallSendCode2:
+    case kCallSendCode3:
+    case kSendEvent:
+    case kShortcutData:
+      break;
+    case kUnknownGroup:
+      if (e.Frames.empty() || e.Frames.size() > kMaxRawFrames)
+        return "the unknown frames of an item number 1 to " + std::to_string(kMaxRawFrames);
+      for (const RawFrame& f : e.Frames) {
+        if (IsKnownFrameCode(f.TypeCode))
+          return "a frame of known type " + std::to_string(f.TypeCode) +
+                 " is kept among the unknown ones";
+        if (f.Payload.size() > kMaxRawFrameBytes)
+          return "an unknown frame holds at most " + std::to_string(kMaxRawFrameBytes) + " bytes";
+      }
+      break;
+    default:  // including 6: a custom icon is held as 12
+      return type + " cannot be held";
+  }
+  if (EncodedLength(e) > 0xFFFF) return type + " holds more than 65,535 bytes";
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> CheckItemDataBlock(const ItemDataBlock& block) {
+  if (block.Entries.size() > kMaxEntries)
+    return "The item holds more than " + std::to_string(kMaxEntries) + " data entries";
+  int unknownGroups = 0;
+  for (const ItemDataEntry& e : block.Entries) {
+    if (e.TypeCode == kUnknownGroup && ++unknownGroups > 1)
+      return std::string("The item holds its unknown frames in more than one entry");
+    if (auto problem = CheckEntry(e)) return "The item's data cannot be written: " + *problem;
+  }
+  return std::nullopt;
+}
+
 void ClearDataTable(ItemDataTable& table) {
   for (auto& slot : table.Slots) slot.reset();
 }
@@ -114,9 +208,9 @@ std::uint32_t ComputeDataLength(const std::optional<ItemDataBlock>& block, bool 
   std::uint32_t n = 0;
   for (const ItemDataEntry& e : block->Entries) {
     if (e.TypeCode != kUnknownGroup)
-      n += e.Length + 3u;
+      n += EncodedLength(e) + 3u;
     else if (saveAllData)
-      n += e.Length;
+      n += EncodedLength(e);
   }
   return n;
 }

@@ -110,12 +110,22 @@ struct ItemDataTable {
   const std::optional<ItemDataBlock>& operator[](std::uint8_t id) const { return Slots[id]; }
 };
 
+// Whether a frame of this type code is read into an entry of its own (every other code goes
+// into the unknown-frames entry). 6 and 12 are both custom icons.
+bool IsKnownFrameCode(std::uint8_t code);
+
+// What keeps the block from being written and read back as it is, in the user's words:
+// more entries, titles or frames than an item holds, an over-long text, a NUL inside a text,
+// an entry type the file does not know, a second unknown-frames entry. nullopt when none.
+std::optional<std::string> CheckItemDataBlock(const ItemDataBlock& block);
+
 // Releases every block and empties all 256 slots.
 void ClearDataTable(ItemDataTable& table);
 
-// Bytes the block occupies in the data area (0 for no block): 3 + Length for each entry but
-// the unknown-frames entry, whose Length counts only when "Save all data" is on. Computed in
-// 32 bits; the writer refuses what does not fit the file's 16-bit field.
+// Bytes the block occupies in the data area (0 for no block): 3 + length for each entry but
+// the unknown-frames entry, whose length counts only when "Save all data" is on. Lengths are
+// those the entries encode to (EncodedLength), so they always agree with what is written.
+// Computed in 32 bits; the writer refuses what does not fit the file's 16-bit field.
 std::uint32_t ComputeDataLength(const std::optional<ItemDataBlock>& block, bool saveAllData);
 
 }  // namespace trellune

@@ -100,13 +100,16 @@ void KindList::UseBuiltinKindList() {
 std::vector<std::string> KindList::BuildActiveKindList(const std::vector<std::string>& names) {
   std::vector<std::string> unsupported;
   KnownKindCount = 0;
+  std::array<bool, kBuiltinKindCount> listed{};
   for (const std::string& name : names) {
     std::uint8_t k = FindBuiltinKindIndex(name);
     if (k >= kBuiltinKindCount) {
       unsupported.push_back(name);
       continue;
     }
-    if (KnownKindCount >= kBuiltinKindCount - 1) continue;  // keep room for "Custom item"
+    // A kind listed twice, or "Custom item" (always added last), would only repeat an entry.
+    if (listed[k] || name == kCustomItemName) continue;
+    listed[k] = true;
     KindNames[KnownKindCount] = name;
     KindDisplayNames[KnownKindCount] = table().rows[k].display;
     ++KnownKindCount;

@@ -45,9 +45,9 @@ struct KindList {
   // Copies all 147 built-in rows in order; KnownKindCount becomes 147.
   void UseBuiltinKindList();
 
-  // Builds the list from a profile's item lines, in order, ending with "Custom item".
-  // Returns the lines that are not built-in kind names, in order. Lines beyond the list's
-  // capacity (146 kinds plus "Custom item") are dropped and not reported.
+  // Builds the list from a profile's item lines, in order, ending with "Custom item". A kind
+  // listed again, and a listed "Custom item", appear once, so the list never exceeds the 147
+  // built-in rows. Returns every line that is not a built-in kind name, in file order.
   std::vector<std::string> BuildActiveKindList(const std::vector<std::string>& names);
 
   // Index of the first of all 147 KindNames slots equal to name; kKindNotFound when none.

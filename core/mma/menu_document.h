@@ -1,5 +1,6 @@
 // Everything one open menu consists of: the tree, the attached-data table, the counters, the
-// save options and the active kind list. Passed explicitly; a program may hold many.
+// save options and the active kind list. Passed explicitly; a program may hold many. Copies
+// are deep and independent.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +23,6 @@ struct MenuDocument {
   bool SaveFailed = false;           // the last save found a kind unknown to the profile
   int RecordLength = 0;              // of the open menu; 0 until a file was read or written
   std::size_t DataAreaOffset = 0;    // file offset of the data area of the file last read
-  std::string FormatStatus;          // first status panel: "Format: 36-byte  Entries: 12"
   FormatOptions Options;
   KindList Kinds;
 };

@@ -40,13 +40,6 @@ const char* NameOfCode(std::uint8_t code) {
   return "Unknown";
 }
 
-bool IsKnownFrameCode(std::uint8_t code) {
-  if (code == kIconFileCode6) return true;
-  for (const auto& f : kFrameNames)
-    if (f.code == code && code != kUnknownGroup) return true;
-  return false;
-}
-
 // --- text conversions ---
 
 void AppendUtf8(std::string& out, char32_t c) {
@@ -236,9 +229,11 @@ Json NodeToJson(const MenuDocument& doc, const MenuNode& node) {
 
 // --- import ---
 
+// Builds the menu of a JSON form into `doc`, a document of its own, naming node texts from
+// `kinds`.
 class Importer {
  public:
-  explicit Importer(MenuDocument& doc) : doc_(doc) {}
+  Importer(MenuDocument& doc, const KindList& kinds) : doc_(doc), kinds_(kinds) {}
 
   void Import(const Json& j) {
     if (!j.is_object()) Fail("", "the menu must be a JSON object");
@@ -250,7 +245,6 @@ class Importer {
 
     const Json& softkeys = Member(j, "softkeys", "");
     const Json& root = Member(j, "menuRoot", "");
-    EmptyMenu(doc_);
     MenuNode* container = ReadNode(softkeys, nullptr, "softkeys", Role::Container);
     if (container->Children.size() != 7) Fail("softkeys.items", "a menu has exactly 7 softkeys");
     std::uint8_t id = 3;
@@ -273,7 +267,7 @@ class Importer {
       else if (position == kMenuRootPosition)
         node.Text = "Menu Root";
       else
-        node.Text = NodeTextFor(doc_.Kinds, node.Item.Name, position);
+        node.Text = NodeTextFor(kinds_, node.Item.Name, position);
       ++position;
     });
   }
@@ -410,8 +404,9 @@ class Importer {
   MenuNode* ReadNode(const Json& j, MenuNode* parent, const std::string& where, Role role) {
     if (!j.is_object()) Fail(where, "must be an object");
     // Counted on the way down, so a deeply nested file is refused before it recurses far.
-    if (++nodes_ > kMaxJsonNodes)
-      Fail(where, "the menu has far more items than an mma_ucp file can hold");
+    if (++nodes_ > kMaxNodes)
+      Fail(where,
+           "the menu has more items than an mma_ucp file holds (255 records, 245 main items)");
     TMMAItem item = DefaultsFor(role);
     item.Name = Latin1(Member(j, "name", where), where + ".name");
     item.ItemType = IntOr<std::uint8_t>(j, "itemType", item.ItemType, where);
@@ -430,6 +425,10 @@ class Importer {
     const bool hasBlock = j.contains("data");
     item.HasData = j.contains("hasData") ? Bool(j["hasData"], where + ".hasData") : hasBlock;
     if (hasBlock) item.HasData = true;
+    // The records of "Softkeys" and "Menu Root" have no data of their own in a menu file.
+    if (item.HasData && (role == Role::Container || role == Role::Root))
+      Fail(where + (hasBlock ? ".data" : ".hasData"),
+           "\"Softkeys\" and \"Menu Root\" cannot carry attached data");
 
     MenuNode* node = doc_.Tree.Append(parent, "", item);
     if (hasBlock) pending_.emplace_back(node, ReadBlock(j["data"], where + ".data"));
@@ -458,6 +457,7 @@ class Importer {
       }
       block.Entries.push_back(std::move(e));
     }
+    if (auto problem = CheckItemDataBlock(block)) Fail(where, *problem);
     return block;
   }
 
@@ -563,12 +563,12 @@ class Importer {
     }
   }
 
-  // Well above the 255 records a file holds, so the writer can say how much too large a
-  // menu is; far below what could exhaust the stack.
-  static constexpr int kMaxJsonNodes = 1000;
+  // Every node is a record, and record 0 is the file's fixed root record.
+  static constexpr std::size_t kMaxNodes = kMaxRecords - 1;
 
   MenuDocument& doc_;
-  int nodes_ = 0;
+  const KindList& kinds_;
+  std::size_t nodes_ = 0;
   std::vector<std::pair<MenuNode*, ItemDataBlock>> pending_;
 };
 
@@ -590,12 +590,15 @@ Json MenuToJson(const MenuDocument& doc) {
 }
 
 void MenuFromJson(const Json& json, MenuDocument& doc) {
-  try {
-    Importer(doc).Import(json);
-  } catch (...) {
-    EmptyMenu(doc);
-    throw;
-  }
+  // Built aside and taken over whole, so a refused form changes nothing: not the menu, not
+  // the options, not the custom counter.
+  MenuDocument imported;
+  imported.Options = doc.Options;
+  imported.CustomItemCount = doc.CustomItemCount;
+  imported.SaveFailed = doc.SaveFailed;
+  Importer(imported, doc.Kinds).Import(json);
+  imported.Kinds = std::move(doc.Kinds);
+  doc = std::move(imported);
 }
 
 }  // namespace trellune

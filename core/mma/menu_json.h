@@ -21,8 +21,8 @@ class MenuJsonError : public std::runtime_error {
 Json MenuToJson(const MenuDocument& doc);
 
 // Replaces doc's tree and data with the menu of the JSON and takes its save options and
-// custom counter. Node texts are derived from the names with doc's kind list. On error doc's
-// tree is left empty.
+// custom counter. Node texts are derived from the names with doc's kind list. On error
+// (MenuJsonError) doc is left exactly as it was.
 void MenuFromJson(const Json& json, MenuDocument& doc);
 
 }  // namespace trellune

@@ -240,54 +240,6 @@ std::string StatusText(const MenuDocument& doc) {
          "-byte  Entries: " + std::to_string(static_cast<long>(doc.Tree.Count()) - 9);
 }
 
-EditResult AddItemFromList(MenuDocument& doc, MenuNode& selected, std::uint8_t kindIndex,
-                           AddPlacement placement) {
-  const std::string& display = doc.Kinds.KindDisplayNames[kindIndex];
-  const bool custom = display == kCustomItemName;
-  TMMAItem item;
-  std::string text;
-  if (custom) {
-    ++doc.CustomItemCount;
-    item.Name = CustomName(doc.CustomItemCount);
-    text = item.Name;
-  } else {
-    item.Name = doc.Kinds.KindNames[kindIndex];
-    text = display;
-  }
-  item.AllowSubitems = doc.Kinds.FlagOf(kindIndex);
-
-  MenuNode* node = nullptr;
-  bool asChild = false;
-  switch (placement) {
-    case AddPlacement::SubitemFirst:
-      node = doc.Tree.Insert(&selected, 0, std::move(text), std::move(item));
-      asChild = true;
-      break;
-    case AddPlacement::SubitemLast:
-      node = doc.Tree.Append(&selected, std::move(text), std::move(item));
-      asChild = true;
-      break;
-    case AddPlacement::ItemFirst:
-      node = doc.Tree.Insert(selected.Parent, 0, std::move(text), std::move(item));
-      break;
-    case AddPlacement::ItemBefore:
-      node = doc.Tree.Insert(selected.Parent, doc.Tree.IndexOf(&selected), std::move(text),
-                             std::move(item));
-      break;
-  }
-  InsertItem(doc, custom, *node, asChild);
-  if (IsShortcutKind(display)) MakeShortcutData(doc, *node, doc.Kinds.KindNames[kindIndex]);
-  return {node, custom};
-}
-
-EditResult ReplaceFromList(MenuDocument& doc, MenuNode& selected, std::uint8_t kindIndex) {
-  const std::string display = doc.Kinds.KindDisplayNames[kindIndex];
-  const bool custom = display == kCustomItemName;
-  const bool dialog = ReplaceItemKind(doc, selected, custom, doc.Kinds.KindNames[kindIndex]);
-  if (IsShortcutKind(display)) MakeShortcutData(doc, selected, doc.Kinds.KindNames[kindIndex]);
-  return {&selected, dialog};
-}
-
 namespace {
 void ReleaseData(MenuDocument& doc, MenuNode& node) {
   for (const auto& child : node.Children)
@@ -305,21 +257,6 @@ void ReleaseData(MenuDocument& doc, MenuNode& node) {
 void DeleteItem(MenuDocument& doc, MenuNode& node) {
   ReleaseData(doc, node);
   doc.Tree.Remove(&node);
-  RenumberItems(doc);
-}
-
-void MoveUp(MenuDocument& doc, MenuNode& node) {
-  const std::size_t at = doc.Tree.IndexOf(&node);
-  if (at == 0) return;
-  doc.Tree.Move(&node, node.Parent, at - 1);
-  RenumberItems(doc);
-}
-
-void MoveDown(MenuDocument& doc, MenuNode& node) {
-  MenuNode* next = doc.Tree.NextSibling(&node);
-  if (!next) return;
-  // Moving before the sibling after next, or to the end of the run when there is none.
-  doc.Tree.Move(&node, node.Parent, doc.Tree.IndexOf(next) + 1);
   RenumberItems(doc);
 }
 

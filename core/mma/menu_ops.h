@@ -1,5 +1,6 @@
 // Operations on a menu document that keep the tree, the items' index fields and the data
-// slots in agreement. Every structural change ends with RenumberItems.
+// slots in agreement. Every structural change ends with RenumberItems. They trust their
+// caller; edits come through MenuEditor, which checks first.
 #pragma once
 
 #include <cstdint>
@@ -45,32 +46,8 @@ void NewMenu(MenuDocument& doc);
 // The first status panel's text for the current tree: "Format: 36-byte  Entries: 3".
 std::string StatusText(const MenuDocument& doc);
 
-// --- The window's editing commands, without the window ---
-
-enum class AddPlacement {
-  SubitemFirst,  // "Add subitem" -> "Add First"
-  SubitemLast,   // "Add subitem" -> "Add Last"
-  ItemFirst,     // "Add item" -> "Add First"
-  ItemBefore,    // "Add item" -> "Add Before"
-};
-
-struct EditResult {
-  MenuNode* node = nullptr;  // the node the command created or changed
-  bool openDialog = false;   // a custom item was made: open its properties dialog
-};
-
-// Adds an item of the kind at list position kindIndex relative to the selected node.
-EditResult AddItemFromList(MenuDocument& doc, MenuNode& selected, std::uint8_t kindIndex,
-                           AddPlacement placement);
-
-// "Replace": gives the selected node the kind at list position kindIndex.
-EditResult ReplaceFromList(MenuDocument& doc, MenuNode& selected, std::uint8_t kindIndex);
-
-// "Delete item": releases the data of the node and its subitems, removes them, renumbers.
+// Releases the data of the node and of its subitems, removes them and renumbers. The node
+// must be a main item; MenuEditor::Delete checks that.
 void DeleteItem(MenuDocument& doc, MenuNode& node);
-
-// "Move up" / "Move down" within the node's sibling run.
-void MoveUp(MenuDocument& doc, MenuNode& node);
-void MoveDown(MenuDocument& doc, MenuNode& node);
 
 }  // namespace trellune

@@ -29,14 +29,14 @@ std::u16string Utf16Until0(const std::uint8_t* p, std::size_t bytes) {
 
 class Reader {
  public:
-  Reader(std::span<const std::uint8_t> bytes, MenuDocument& doc) : b_(bytes), doc_(doc) {}
+  // Reads into `doc`, a fresh document, checking kind names against `kinds`.
+  Reader(std::span<const std::uint8_t> bytes, MenuDocument& doc, const KindList& kinds)
+      : b_(bytes), doc_(doc), kinds_(kinds) {}
 
   void Read() {
     // Records 0..8 must be there: the softkeys are read whatever N says.
     if (b_.size() < 42) Malformed("the file is too short to hold a menu");
     doc_.DataItemCount = 0;
-    ClearDataTable(doc_.ItemData);
-    doc_.Tree.Clear();
 
     rl_ = b_[41] == 0xCC ? 36 : 22;
     nameWidth_ = rl_ == 36 ? 25 : 12;
@@ -51,8 +51,6 @@ class Reader {
     if (b_.size() < std::size_t(10 + 9 * rl_))
       Malformed("the file ends inside the softkey records");
     doc_.DataAreaOffset = std::size_t(n_) * rl_ + 10;
-    doc_.FormatStatus =
-        "Format: " + std::to_string(rl_) + "-byte  Entries: " + std::to_string(int(n_) - 10);
     visited_.fill(false);
     for (int r = 0; r < 10; ++r) visited_[r] = true;
 
@@ -104,9 +102,9 @@ class Reader {
   // Kind lookup of a non-custom item: 0x18 flags become 0x08, and a name the active kind
   // list does not know stops the read.
   std::uint8_t CheckKind(TMMAItem& item) {
-    std::uint8_t k = doc_.Kinds.FindKindIndex(item.Name);
+    std::uint8_t k = kinds_.FindKindIndex(item.Name);
     if (item.Flags == 0x18) item.Flags = 0x08;
-    if (k >= doc_.Kinds.KnownKindCount) throw ProfileMismatch();
+    if (k >= kinds_.KnownKindCount) throw ProfileMismatch();
     return k;
   }
 
@@ -131,7 +129,7 @@ class Reader {
         ++doc_.CustomItemCount;
         text += item.Name;
       } else {
-        text += doc_.Kinds.KindDisplayNames[CheckKind(item)];
+        text += kinds_.KindDisplayNames[CheckKind(item)];
       }
       doc_.Tree.Append(softkeys, std::move(text), std::move(item));
     }
@@ -162,9 +160,9 @@ class Reader {
         item.AllowSubitems = 1;
         text = item.Name;
       } else {
-        std::uint8_t k = doc_.Kinds.FindKindIndex(item.Name);
-        item.AllowSubitems = doc_.Kinds.FlagOf(k);
-        text = doc_.Kinds.KindDisplayNames[CheckKind(item)];
+        std::uint8_t k = kinds_.FindKindIndex(item.Name);
+        item.AllowSubitems = kinds_.FlagOf(k);
+        text = kinds_.KindDisplayNames[CheckKind(item)];
       }
       const std::uint8_t child = item.ChildIndex;
       MenuNode* node = doc_.Tree.Append(parent, std::move(text), std::move(item));
@@ -329,6 +327,7 @@ class Reader {
 
   std::span<const std::uint8_t> b_;
   MenuDocument& doc_;
+  const KindList& kinds_;
   int rl_ = 36;
   int nameWidth_ = 25;
   int n_ = 0;
@@ -338,25 +337,15 @@ class Reader {
 }  // namespace
 
 void ReadMenuBytes(std::span<const std::uint8_t> bytes, MenuDocument& doc) {
-  const FormatOptions options = doc.Options;
-  const std::uint8_t customCount = doc.CustomItemCount;
-  const int recordLength = doc.RecordLength;
-  const std::size_t dataAreaOffset = doc.DataAreaOffset;
-  const std::string status = doc.FormatStatus;
-  try {
-    Reader(bytes, doc).Read();
-  } catch (const MalformedMenuFile&) {
-    EmptyMenu(doc);
-    doc.Options = options;
-    doc.CustomItemCount = customCount;
-    doc.RecordLength = recordLength;
-    doc.DataAreaOffset = dataAreaOffset;
-    doc.FormatStatus = status;
-    throw;
-  } catch (const ProfileMismatch&) {
-    EmptyMenu(doc);
-    throw;
-  }
+  // Read into a document of its own and take it over only when the whole file was read, so
+  // a file that fails leaves the open menu as it was.
+  MenuDocument read;
+  read.Options = doc.Options;
+  read.CustomItemCount = doc.CustomItemCount;
+  read.SaveFailed = doc.SaveFailed;
+  Reader(bytes, read, doc.Kinds).Read();
+  read.Kinds = std::move(doc.Kinds);
+  doc = std::move(read);
 }
 
 // No menu file can use more: 255 records of 36 bytes, then data at 16-bit offsets with
@@ -381,8 +370,14 @@ std::vector<UserMessage> ReadMenuWithProfileCheck(const std::filesystem::path& p
     return {};
   } catch (const ProfileMismatch&) {
   }
+  KindList profileKinds = doc.Kinds;
   doc.Kinds.UseBuiltinKindList();
-  ReadMenuBytes(bytes, doc);
+  try {
+    ReadMenuBytes(bytes, doc);
+  } catch (...) {
+    doc.Kinds = std::move(profileKinds);
+    throw;
+  }
   return {ProfileMismatchWarning()};
 }
 

@@ -33,17 +33,16 @@ class MalformedMenuFile : public std::runtime_error {
 };
 
 // Reads the bytes of an mma_ucp into doc, replacing its tree and data. Sets the save options,
-// RecordLength, DataAreaOffset and the status text as the file dictates. On either exception
-// the tree and the data table are left empty; after a malformed file the options, counters
-// and status are as they were before the call.
+// RecordLength and DataAreaOffset as the file dictates, and counts the custom items read.
+// On either exception doc is left exactly as it was.
 void ReadMenuBytes(std::span<const std::uint8_t> bytes, MenuDocument& doc);
 
 // ReadMenuBytes on a local file; FileError when it cannot be read.
 void ReadMenuFile(const std::filesystem::path& path, MenuDocument& doc);
 
 // The Open command's read: on a profile mismatch it reports "Selected profile doesn't match
-// mma_ucp", switches to the built-in kind list and reads again (a second failure propagates).
-// Returns the warnings to show, in order.
+// mma_ucp", switches to the built-in kind list and reads again. A second failure propagates
+// with doc, kind list included, as it was. Returns the warnings to show, in order.
 std::vector<UserMessage> ReadMenuWithProfileCheck(const std::filesystem::path& path,
                                                   MenuDocument& doc);
 

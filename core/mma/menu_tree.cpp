@@ -37,7 +37,42 @@ void Visit(const NodeList& run, const std::function<void(MenuNode&)>& visit) {
   }
 }
 
+void CopyRun(const NodeList& from, NodeList& to, MenuNode* parent) {
+  to.reserve(from.size());
+  for (const auto& node : from) {
+    auto copy = std::make_unique<MenuNode>();
+    copy->Text = node->Text;
+    copy->Item = node->Item;
+    copy->Parent = parent;
+    CopyRun(node->Children, copy->Children, copy.get());
+    to.push_back(std::move(copy));
+  }
+}
+
+bool ContainsIn(const NodeList& run, const MenuNode* target) {
+  for (const auto& node : run)
+    if (node.get() == target || ContainsIn(node->Children, target)) return true;
+  return false;
+}
+
 }  // namespace
+
+MenuTree::MenuTree(const MenuTree& other) {
+  CopyRun(other.top_, top_, nullptr);
+}
+
+MenuTree& MenuTree::operator=(const MenuTree& other) {
+  if (this != &other) {
+    NodeList copy;
+    CopyRun(other.top_, copy, nullptr);
+    top_ = std::move(copy);
+  }
+  return *this;
+}
+
+bool MenuTree::Contains(const MenuNode* node) const {
+  return node && ContainsIn(top_, node);
+}
 
 std::size_t MenuTree::Count() const {
   return CountAll(top_);

@@ -17,6 +17,9 @@ constexpr std::uint8_t kGroupSoftkeys = 0xCC;
 constexpr std::uint8_t kGroupMain = 0xCD;
 constexpr std::size_t kMenuRootPosition = 8;
 constexpr std::size_t kFirstMainPosition = 9;
+// Record indexes are 8 bits and 255 means "none": a file holds at most 255 records, the
+// fixed root record included, so a tree holds at most 254 nodes.
+constexpr std::size_t kMaxRecords = 255;
 
 // The record every node carries, with the fields in file order.
 struct TMMAItem {
@@ -51,8 +54,10 @@ using NodeList = std::vector<std::unique_ptr<MenuNode>>;
 class MenuTree {
  public:
   MenuTree() = default;
-  MenuTree(const MenuTree&) = delete;
-  MenuTree& operator=(const MenuTree&) = delete;
+  // Copies are deep: every node, text and item, with the copy's own parent links. A menu
+  // has at most a few hundred nodes, so a copy is how a document is kept aside unchanged.
+  MenuTree(const MenuTree& other);
+  MenuTree& operator=(const MenuTree& other);
   MenuTree(MenuTree&&) = default;
   MenuTree& operator=(MenuTree&&) = default;
 
@@ -77,6 +82,9 @@ class MenuTree {
   MenuNode* PrevSibling(const MenuNode* node) const;
   MenuNode* NextSibling(const MenuNode* node) const;
   bool IsInSubtree(const MenuNode* node, const MenuNode* root) const;
+  // Whether the pointer is one of this tree's nodes. Compares addresses only, so any pointer
+  // value may be asked about.
+  bool Contains(const MenuNode* node) const;
 
   void Remove(MenuNode* node);
   // Moves node (with its subtree) into parent's run at index, counted before the move.

@@ -22,18 +22,17 @@ class Refused {
   UserMessage message;
 };
 
-UserMessage TooLarge(const std::string& text) {
+UserMessage CannotSave(const std::string& text) {
   return {"The menu cannot be saved as mma_ucp: " + text, "Save error", MessageIcon::Error};
 }
 
 class Writer {
  public:
-  explicit Writer(MenuDocument& doc) : doc_(doc), o_(doc.Options) {}
+  explicit Writer(const MenuDocument& doc) : doc_(doc), o_(doc.Options) {}
 
   std::vector<std::uint8_t> Write() {
     rl_ = o_.recordLength == 22 ? 22 : 36;
     nameWidth_ = rl_ == 22 ? 12 : 25;
-    doc_.RecordLength = rl_;
 
     MenuNode* container = doc_.Tree.SoftkeyContainer();
     MenuNode* root = doc_.Tree.MenuRoot();
@@ -41,9 +40,9 @@ class Writer {
       throw Refused(
           {"The menu has no softkeys and main menu to save", "Save error", MessageIcon::Error});
     const std::size_t records = doc_.Tree.Count() + 1;
-    if (records > 255)
-      throw Refused(TooLarge("it needs " + std::to_string(records) +
-                             " records, and a file holds at most 255 (245 main items)"));
+    if (records > kMaxRecords)
+      throw Refused(CannotSave("it needs " + std::to_string(records) +
+                               " records, and a file holds at most 255 (245 main items)"));
 
     std::size_t dataBytes = 0;
     doc_.Tree.ForEach([&](MenuNode& node) {
@@ -69,8 +68,8 @@ class Writer {
     out_.push_back(std::uint8_t(v));
   }
 
-  void PutRecordHead(const TMMAItem& item) {
-    out_.insert(out_.end(), {item.ItemType, item.ParentIndex, item.NextIndex, item.ChildIndex,
+  void PutRecordHead(const TMMAItem& item, std::uint8_t itemType) {
+    out_.insert(out_.end(), {itemType, item.ParentIndex, item.NextIndex, item.ChildIndex,
                              item.Flags, item.Attributes});
     for (int i = 0; i < nameWidth_; ++i)
       out_.push_back(i < int(item.Name.size()) ? std::uint8_t(item.Name[i]) : 0);
@@ -78,37 +77,42 @@ class Writer {
   }
 
   void WriteSingleRecord(const MenuNode& node) {
-    PutRecordHead(node.Item);
+    PutRecordHead(node.Item, node.Item.ItemType);
     Put16(node.Item.DataOffset);
     Put16(node.Item.DataLength);
   }
 
   void WriteItemRun(const NodeList& run) {
     for (const auto& node : run) {
-      TMMAItem& item = node->Item;
+      const TMMAItem& item = node->Item;
       if (!doc_.Kinds.IsKnownName(item.Name)) throw Refused(ProfileMismatchOnSave());
-      if (item.ItemType == 1 && !node->HasChildren() && item.Group != kGroupSoftkeys)
-        item.ItemType = 0;
-      if ((item.ItemType == 2 || item.ItemType >= 10) && !o_.saveAllData) item.ItemType = 0;
-      PutRecordHead(item);
+      // A cut name would no longer name its kind, and the file could not be read again.
+      if (item.Name.size() > std::size_t(nameWidth_))
+        throw Refused(CannotSave("\"" + item.Name + "\" is longer than the " +
+                                 std::to_string(nameWidth_) + " characters of a " +
+                                 std::to_string(rl_) + "-byte record; save with 36-byte records"));
+      // The type written: a folder left without subitems is an item again, and the types
+      // this editor does not know are kept only with "Save all data". The document keeps
+      // what it holds, so turning the option on again brings them back.
+      std::uint8_t type = item.ItemType;
+      if (type == 1 && !node->HasChildren() && item.Group != kGroupSoftkeys) type = 0;
+      if ((type == 2 || type >= 10) && !o_.saveAllData) type = 0;
+      PutRecordHead(item, type);
       Put16(offset_);
-      auto& slot = doc_.ItemData[item.Id];
+      const auto& slot = doc_.ItemData[item.Id];
       if (slot)
-        for (ItemDataEntry& e : slot->Entries) {
+        for (const ItemDataEntry& e : slot->Entries)
           if (EncodedLength(e) > 0xFFFF)
             throw Refused(
-                TooLarge("an entry of item \"" + item.Name + "\" holds more than 65,535 bytes"));
-          UpdateLength(e);
-        }
+                CannotSave("an entry of item \"" + item.Name + "\" holds more than 65,535 bytes"));
       const std::uint32_t length = ComputeDataLength(slot, o_.saveAllData);
       if (length > 0xFFFF)
-        throw Refused(TooLarge("item \"" + item.Name + "\" has more than 65,535 bytes of data"));
-      item.DataLength = std::uint16_t(length);
+        throw Refused(CannotSave("item \"" + item.Name + "\" has more than 65,535 bytes of data"));
       Put16(length);
       if (length) dataIds_.push_back(item.Id);
       offset_ += length;
       if (offset_ > 0xFFFF)
-        throw Refused(TooLarge("the menu has more than 65,535 bytes of attached data"));
+        throw Refused(CannotSave("the menu has more than 65,535 bytes of attached data"));
     }
     for (const auto& node : run)
       if (node->HasChildren()) WriteItemRun(node->Children);
@@ -148,7 +152,7 @@ class Writer {
     std::uint8_t code = e.TypeCode;
     if (code == kIconFile && o_.iconMarker == IconMarker::k06) code = kIconFileCode6;
     out_.push_back(code);
-    Put16(e.Length);
+    Put16(EncodedLength(e));
     switch (e.TypeCode) {
       case kMenuTitles:
       case kSoftkeyTitles:
@@ -158,7 +162,7 @@ class Writer {
         for (const TitleCell& t : e.Titles) {
           end += 2 * std::uint32_t(t.Text.size()) + 2;
           out_.push_back(t.LanguageId);
-          out_.push_back(o_.recordLength == 36 ? 0xCD : 0x00);
+          out_.push_back(rl_ == 36 ? 0xCD : 0x00);
           Put16(end);
         }
         for (const TitleCell& t : e.Titles) PutUtf16(t.Text);
@@ -198,7 +202,7 @@ class Writer {
     }
   }
 
-  MenuDocument& doc_;
+  const MenuDocument& doc_;
   const FormatOptions& o_;
   int rl_ = 36;
   int nameWidth_ = 25;
@@ -213,18 +217,17 @@ UserMessage ProfileMismatchOnSave() {
   return {"mma_ucp doesn't match current profile", "Profile error", MessageIcon::Error};
 }
 
-WriteOutcome SerializeMenu(MenuDocument& doc) {
-  doc.SaveFailed = false;
+WriteOutcome SerializeMenu(const MenuDocument& doc) {
   try {
     return {Writer(doc).Write(), std::nullopt};
   } catch (const Refused& r) {
-    doc.SaveFailed = true;
     return {{}, r.message};
   }
 }
 
 std::optional<UserMessage> WriteMenuFile(const std::filesystem::path& path, MenuDocument& doc) {
   WriteOutcome outcome = SerializeMenu(doc);
+  doc.SaveFailed = !outcome.ok();
   if (!outcome.ok()) return outcome.refusal;
   try {
     WriteFileAtomically(path, outcome.bytes);

@@ -17,14 +17,14 @@ struct WriteOutcome {
   bool ok() const { return !refusal; }
 };
 
-// Serialises the menu. Record order, index fields and data offsets come from the tree. Sets
-// SaveFailed when the save is refused (a kind the profile does not know, or a menu larger
-// than the file's 8-bit and 16-bit fields hold), and, like the original save, brings each
-// written item's DataLength and folder type up to date.
-WriteOutcome SerializeMenu(MenuDocument& doc);
+// Serialises the menu. Record order, index fields, data offsets and lengths come from the
+// tree and the data; the document itself is never changed. Refused when a kind is unknown
+// to the profile, or when the menu is larger than the file's 8-bit and 16-bit fields hold.
+WriteOutcome SerializeMenu(const MenuDocument& doc);
 
 // Serialises and writes the file; the target is replaced only when the save succeeded.
-// Returns the refusal message, if any. FileError when the file cannot be written.
+// SaveFailed tells afterwards whether it failed (nothing may then go to a phone). Returns the
+// refusal message, if any. FileError when the file cannot be written.
 std::optional<UserMessage> WriteMenuFile(const std::filesystem::path& path, MenuDocument& doc);
 
 UserMessage ProfileMismatchOnSave();

@@ -166,12 +166,8 @@ ProfileLoad ApplyProfileText(MenuDocument& doc, const std::string& name, const s
     }
     std::vector<std::string> names(lines.begin() + std::min<std::size_t>(3, lines.size()),
                                    lines.end());
-    // A kind listed twice, or "Custom item" (always added last), would only repeat an entry.
-    std::vector<std::string> unique;
-    for (const std::string& n : names)
-      if (n != kCustomItemName && std::find(unique.begin(), unique.end(), n) == unique.end())
-        unique.push_back(n);
-    std::vector<std::string> unsupported = doc.Kinds.BuildActiveKindList(unique);
+    // The warning names the file's last unsupported line.
+    std::vector<std::string> unsupported = doc.Kinds.BuildActiveKindList(names);
     if (!unsupported.empty())
       problem = ProfileError("Unsupported mma item(s) found and omitted: " + unsupported.back());
   }();

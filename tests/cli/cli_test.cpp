@@ -189,18 +189,33 @@ TEST_F(Cli, FailuresLeaveTheOutputAlone) {
   }
 }
 
-TEST_F(Cli, WriterRefusalIsAFailureWithItsMessage) {
-  std::ostringstream json;
-  json
-      << R"({"softkeys":{"name":"Container","items":[{"name":"PhoneBook"},{"name":"Message"},)"
-      << R"({"name":"RecentCall"},{"name":"Mutilmedia"},{"name":"AlarmClock"},{"name":"MMRingStyle"},)"
-      << R"({"name":"VoiceRecord"}]},"menuRoot":{"name":"MenuRoot","items":[)";
-  for (int i = 0; i < 250; ++i) json << (i ? "," : "") << R"({"name":"Games"})";
-  json << "]}}";
-  Spit(Path("big.json"), json.str());
+// A JSON menu with the default softkeys and the given main items.
+std::string NewMenuJsonWith(const std::string& items) {
+  return R"({"softkeys":{"name":"Container","items":[{"name":"PhoneBook"},{"name":"Message"},)"
+         R"({"name":"RecentCall"},{"name":"Mutilmedia"},{"name":"AlarmClock"},)"
+         R"({"name":"MMRingStyle"},{"name":"VoiceRecord"}]},"menuRoot":{"name":"MenuRoot",)"
+         R"("items":[)" +
+         items + "]}}";
+}
+
+TEST_F(Cli, RefusalsAreFailuresWithTheirMessages) {
+  std::string games;
+  for (int i = 0; i < 250; ++i) games += std::string(i ? "," : "") + R"({"name":"Games"})";
+  Spit(Path("big.json"), NewMenuJsonWith(games));
   Result r = Run("import " + Path("big.json").string() + " " + Path("out").string());
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("at most 255"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("(255 records, 245 main items)"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(Path("out")));
+
+  // A kind name that 22-byte records would cut: the file could not be read again.
+  const std::string menu = NewMenuJsonWith(R"({"name":"ReceivedCalls"})");
+  Spit(Path("long.json"), menu);
+  r = Run("import " + Path("long.json").string() + " " + Path("out").string() +
+          " --record-length 22");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err,
+            "The menu cannot be saved as mma_ucp: \"ReceivedCalls\" is longer than the 12 "
+            "characters of a 22-byte record; save with 36-byte records\n");
   EXPECT_FALSE(fs::exists(Path("out")));
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/doc_checks.h"
 #include "core/menu_bytes.h"
 #include "mma/menu_ops.h"
 #include "mma/menu_reader.h"
@@ -88,6 +89,19 @@ TEST(MenuJson, ImportRejectsWhatIsNotAMenu) {
       {"byte out of range",
        [](Json& j) { j["menuRoot"]["items"] = Json::parse(R"([{"name":"Games","flags":256}])"); },
        "between 0 and 255"},
+      {"data on the main menu root",
+       [](Json& j) { j["menuRoot"]["data"] = Json::parse(R"([{"type":"UrlLink","text":"x"}])"); },
+       "menuRoot.data: \"Softkeys\" and \"Menu Root\" cannot carry attached data"},
+      {"data on the softkey container",
+       [](Json& j) { j["softkeys"]["data"] = Json::parse(R"([{"type":"SendEvent","value":1}])"); },
+       "softkeys.data: \"Softkeys\""},
+      {"root claims data", [](Json& j) { j["menuRoot"]["hasData"] = true; }, "menuRoot.hasData"},
+      {"more items than 255 records hold",
+       [](Json& j) {
+         j["menuRoot"]["items"] = Json::array();
+         for (int i = 0; i < 246; ++i) j["menuRoot"]["items"].push_back(Json{{"name", "Games"}});
+       },
+       "more items than an mma_ucp file holds"},
       {"twelve entries",
        [](Json& j) {
          Json data = Json::array();
@@ -97,10 +111,18 @@ TEST(MenuJson, ImportRejectsWhatIsNotAMenu) {
        },
        "at most 11 entries"},
   };
+  // A refused form changes nothing: not the open menu, its options or its custom counter.
+  MenuDocument open;
+  NewMenu(open);
+  open.Options.SelectRecordLength(22);
+  open.Options.iconMarker = IconMarker::k06;
+  open.CustomItemCount = 7;
   for (const Case& c : cases) {
     Json j = base;
+    j["customItemCount"] = 1;
+    j["options"]["saveAllData"] = true;
     c.edit(j);
-    MenuDocument doc;
+    MenuDocument doc = open;
     try {
       MenuFromJson(j, doc);
       ADD_FAILURE() << c.what << ": accepted";
@@ -108,8 +130,14 @@ TEST(MenuJson, ImportRejectsWhatIsNotAMenu) {
       EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos)
           << c.what << ": " << e.what();
     }
-    EXPECT_TRUE(doc.Tree.Empty()) << c.what;
+    EXPECT_TRUE(test::SameDocument(doc, open)) << c.what;
   }
+  // The largest menu a file holds is accepted.
+  Json full = base;
+  for (int i = 0; i < 245; ++i) full["menuRoot"]["items"].push_back(Json{{"name", "Games"}});
+  MenuDocument doc;
+  MenuFromJson(full, doc);
+  EXPECT_EQ(doc.Tree.Count() + 1, kMaxRecords);
 }
 
 TEST(MenuJson, HandWrittenMenuGetsIdsAndTextsFromItsShape) {

@@ -18,9 +18,17 @@ using test::Cat;
 using test::Hex;
 using test::ToHex;
 
+// Builds menus with the model operations directly: the writer must also refuse what the
+// editing layer would never let grow (more than 255 records).
 MenuNode* AddMain(MenuDocument& doc, MenuNode& parent, const char* kind) {
-  return AddItemFromList(doc, parent, doc.Kinds.FindKindIndex(kind), AddPlacement::SubitemLast)
-      .node;
+  const bool custom = std::string_view(kind) == kCustomItemName;
+  TMMAItem item;
+  item.Name = custom ? "~" + std::to_string(++doc.CustomItemCount) : std::string(kind);
+  item.AllowSubitems = 1;
+  MenuNode* node = doc.Tree.Append(&parent, NodeTextFor(doc.Kinds, item.Name, 0), item);
+  InsertItem(doc, custom, *node, true);
+  if (IsShortcutKind(node->Text)) MakeShortcutData(doc, *node, kind);
+  return node;
 }
 
 void Give(MenuDocument& doc, MenuNode& node, std::vector<ItemDataEntry> entries) {
@@ -182,6 +190,11 @@ TEST(MenuWriter, IconCodeAndTitleMarkerFollowTheOptions) {
             "00 00 09 01 03 00 00 04 00 78 00 00 0C 00 03 03 00 00");
   // The held entry keeps code 12 either way.
   EXPECT_EQ(doc.ItemData[11]->Entries[1].TypeCode, kIconFile);
+  // A record length that is neither 22 nor 36 is written as 36, title markers included.
+  doc.Options.recordLength = 30;
+  Bytes file = Serialize(doc);
+  EXPECT_EQ(file[41], 0xCC);
+  EXPECT_EQ(ToHex(DataArea(file, 36)).substr(0, 26), "00 00 09 01 03 CD 00 04 00");
 }
 
 TEST(MenuWriter, EmptyMainMenuIsWrittenAsTheTenFixedRecords) {
@@ -218,6 +231,12 @@ TEST(MenuWriter, RefusesWhatTheFileCannotHoldAndLeavesTheTargetAlone) {
                                         "AlarmClock", "MMRingStyle", "VoiceRecord"});
        },
        "mma_ucp doesn't match current profile"},
+      {"a name a 22-byte record would cut",
+       [](MenuDocument& doc) {
+         AddMain(doc, *doc.Tree.MenuRoot(), "ReceivedCalls");
+         doc.Options.SelectRecordLength(22);
+       },
+       "\"ReceivedCalls\" is longer than the 12 characters of a 22-byte record"},
       {"more than 255 records",
        [](MenuDocument& doc) {
          for (int i = 0; i < 246; ++i) AddMain(doc, *doc.Tree.MenuRoot(), "Games");

@@ -174,6 +174,32 @@ TEST(ReadPhoneFiles, EachFailureHasItsMessage) {
   }
 }
 
+// The local copies: a menu copy that cannot be written ends the read with the system's reason;
+// a MIDlet list copy that cannot be written leaves the menu copy whole and usable. The
+// progress window is closed either way and nothing is thrown.
+TEST(ReadPhoneFiles, LocalCopiesThatCannotBeWrittenAreReported) {
+  PhoneFolder folder("xfer_local");
+  {
+    Harness h(folder);
+    const fs::path menu = h.work / "no such folder" / "mma_temp";
+    EXPECT_TRUE(h.transfers.ReadPhoneFiles(menu, h.work / "j2mest_temp").empty());
+    EXPECT_EQ(h.messages, std::vector<std::string>{"Cannot write the copy of mma_ucp to " +
+                                                   menu.string() + ": No such file or directory"});
+    EXPECT_FALSE(h.progress.shown);
+  }
+  {
+    Harness h(folder);
+    const fs::path list = h.work / "j2mest_temp";
+    fs::create_directories(list);  // a folder where the copy should go
+    EXPECT_EQ(h.transfers.ReadPhoneFiles(h.work / "mma_temp", list), h.work / "mma_temp");
+    EXPECT_EQ(ReadFile(h.work / "mma_temp"), Bytes("menu bytes"));
+    EXPECT_EQ(h.messages, std::vector<std::string>{"Cannot write the copy of J2MEST to " +
+                                                   list.string() + ": Is a directory"});
+    EXPECT_FALSE(h.progress.shown);
+    EXPECT_TRUE(fs::is_directory(list));  // never removed: it is not a copy
+  }
+}
+
 TEST(WritePhoneMenu, SendsTheWholeFileOrSaysWhy) {
   PhoneFolder folder("xfer_write");
   Harness h(folder);
@@ -194,6 +220,10 @@ TEST(WritePhoneMenu, SendsTheWholeFileOrSaysWhy) {
   EXPECT_EQ(h.messages.back(),
             "The menu file is larger than the 65,535 bytes a transfer carries; it was not sent");
   EXPECT_EQ(ReadFile(folder.Local("/a/mobile/system/mma_ucp")).size(), std::size_t(kMaxTransfer));
+
+  EXPECT_FALSE(h.transfers.WritePhoneMenu(h.work / "missing"));
+  EXPECT_EQ(h.messages.back(),
+            "Cannot read " + (h.work / "missing").string() + ": No such file or directory");
 
   test::WriteFile(h.work / "mma_temp", Bytes("small"));
   for (auto [faults, message] : {std::pair{"File_Create always\n", "Error creating file"},
