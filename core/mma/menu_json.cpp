@@ -386,13 +386,13 @@ class Importer {
     TMMAItem item;
     switch (role) {
       case Role::Container:
-        item = {1, 1, 2, kNoIndex, 2, 0, 0, "", kGroupSoftkeys, 0, 0, false, 1};
+        item = SoftkeyContainerItem();
         break;
       case Role::Softkey:
         item = {0, kNoIndex, kNoIndex, kNoIndex, 0, 0, 0x41, "", kGroupSoftkeys, 0, 0, false, 0};
         break;
       case Role::Root:
-        item = {1, kNoIndex, kNoIndex, 0, 10, 0, 0, "", kGroupMain, 0, 0, false, 1};
+        item = MenuRootItem(RootOrigin::ReadFromFile);
         break;
       case Role::Main:
         item = {0, kNoIndex, kNoIndex, kNoIndex, 0, 0, 0x41, "", kGroupMain, 0, 0, false, 1};

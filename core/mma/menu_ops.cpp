@@ -199,16 +199,7 @@ void EmptyMenu(MenuDocument& doc) {
 }
 
 void NewKeys(MenuDocument& doc) {
-  TMMAItem container;
-  container.Name = "Container";
-  container.ItemType = 1;
-  container.ParentIndex = 1;
-  container.NextIndex = 2;
-  container.ChildIndex = kNoIndex;
-  container.Id = 2;
-  container.Group = kGroupSoftkeys;
-  container.AllowSubitems = 1;
-  MenuNode* softkeys = doc.Tree.Append(nullptr, "Softkeys", container);
+  MenuNode* softkeys = doc.Tree.Append(nullptr, "Softkeys", SoftkeyContainerItem());
   for (int k = 0; k < 7; ++k) {
     TMMAItem key;
     key.Name = std::string(kDefaultSoftkeys[k]);
@@ -225,14 +216,7 @@ void NewKeys(MenuDocument& doc) {
 void NewMenu(MenuDocument& doc) {
   EmptyMenu(doc);
   NewKeys(doc);
-  TMMAItem root;
-  root.Name = "MenuRoot";
-  root.ItemType = 1;
-  root.ChildIndex = 10;
-  root.Id = 9;
-  root.Group = kGroupMain;
-  root.AllowSubitems = 1;
-  doc.Tree.Append(nullptr, "Menu Root", root);
+  doc.Tree.Append(nullptr, "Menu Root", MenuRootItem(RootOrigin::NewMenu));
 }
 
 std::string StatusText(const MenuDocument& doc) {

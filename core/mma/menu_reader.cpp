@@ -55,16 +55,8 @@ class Reader {
     for (int r = 0; r < 10; ++r) visited_[r] = true;
 
     ReadSoftkeys();
-    TMMAItem root;
-    root.Name = "MenuRoot";
-    root.ItemType = 1;
-    root.ParentIndex = kNoIndex;
-    root.NextIndex = kNoIndex;
-    root.ChildIndex = 0;
-    root.Id = 10;
-    root.Group = kGroupMain;
-    root.AllowSubitems = 1;
-    MenuNode* rootNode = doc_.Tree.Append(nullptr, "Menu Root", root);
+    MenuNode* rootNode =
+        doc_.Tree.Append(nullptr, "Menu Root", MenuRootItem(RootOrigin::ReadFromFile));
     ReadItemRun(kGroupMain, 10, rootNode);
     RenumberItems(doc_);
     if (b_.size() > doc_.DataAreaOffset) {
@@ -109,16 +101,7 @@ class Reader {
   }
 
   void ReadSoftkeys() {
-    TMMAItem container;
-    container.Name = "Container";
-    container.ItemType = 1;
-    container.ParentIndex = 1;
-    container.NextIndex = 2;
-    container.ChildIndex = kNoIndex;
-    container.Id = 2;
-    container.Group = kGroupSoftkeys;
-    container.AllowSubitems = 1;
-    MenuNode* softkeys = doc_.Tree.Append(nullptr, "Softkeys", container);
+    MenuNode* softkeys = doc_.Tree.Append(nullptr, "Softkeys", SoftkeyContainerItem());
     for (int k = 0; k < 7; ++k) {
       TMMAItem item = ItemOf(Record(k + 2));
       item.Id = std::uint8_t(k + 3);

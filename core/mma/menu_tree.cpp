@@ -57,6 +57,32 @@ bool ContainsIn(const NodeList& run, const MenuNode* target) {
 
 }  // namespace
 
+TMMAItem SoftkeyContainerItem() {
+  TMMAItem item;
+  item.Name = "Container";
+  item.ItemType = 1;
+  item.ParentIndex = 1;
+  item.NextIndex = 2;
+  item.ChildIndex = kNoIndex;
+  item.Id = 2;
+  item.Group = kGroupSoftkeys;
+  item.AllowSubitems = 1;
+  return item;
+}
+
+TMMAItem MenuRootItem(RootOrigin origin) {
+  TMMAItem item;
+  item.Name = "MenuRoot";
+  item.ItemType = 1;
+  item.ParentIndex = kNoIndex;
+  item.NextIndex = kNoIndex;
+  item.ChildIndex = origin == RootOrigin::NewMenu ? 10 : 0;
+  item.Id = origin == RootOrigin::NewMenu ? 9 : 10;
+  item.Group = kGroupMain;
+  item.AllowSubitems = 1;
+  return item;
+}
+
 MenuTree::MenuTree(const MenuTree& other) {
   CopyRun(other.top_, top_, nullptr);
 }

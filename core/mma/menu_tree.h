@@ -40,6 +40,13 @@ struct TMMAItem {
   bool operator==(const TMMAItem&) const = default;
 };
 
+// The items the model makes itself rather than reads from a record.
+enum class RootOrigin { ReadFromFile, NewMenu };
+TMMAItem SoftkeyContainerItem();  // "Container": folder, record 1, first softkey record 2
+// "MenuRoot": record 9. A new menu numbers it 9 with its first item at record 10; a menu read
+// from a file carries the reader's 10 and 0 until the renumbering sets its first item.
+TMMAItem MenuRootItem(RootOrigin origin);
+
 struct MenuNode {
   std::string Text;
   TMMAItem Item;
