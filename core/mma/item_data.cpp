@@ -134,6 +134,10 @@ namespace {
 
 std::optional<std::string> CheckEntry(const ItemDataEntry& e) {
   const std::string type = "an entry of type " + std::to_string(e.TypeCode);
+  // A custom icon is held as 12 whatever code the file used.
+  if (e.TypeCode != kUnknownGroup &&
+      (!IsKnownFrameCode(e.TypeCode) || e.TypeCode == kIconFileCode6))
+    return type + " cannot be held";
   switch (e.TypeCode) {
     case kMenuTitles:
     case kSoftkeyTitles:
@@ -158,15 +162,6 @@ std::optional<std::string> CheckEntry(const ItemDataEntry& e) {
       if (2 * e.Path.size() + 2 > kMaxIconPathBytes) return "an icon path is too long";
       if (e.Path.find(u'\0') != std::u16string::npos) return "an icon path holds a NUL character";
       break;
-    case kIconDrmList:
-    case kIconDrmStatic:
-    case kIconDrmAnimated:
-    case kCallSendCode1:
-    case kCallSendCode2:
-    case kCallSendCode3:
-    case kSendEvent:
-    case kShortcutData:
-      break;
     case kUnknownGroup:
       if (e.Frames.empty() || e.Frames.size() > kMaxRawFrames)
         return "the unknown frames of an item number 1 to " + std::to_string(kMaxRawFrames);
@@ -178,8 +173,8 @@ std::optional<std::string> CheckEntry(const ItemDataEntry& e) {
           return "an unknown frame holds at most " + std::to_string(kMaxRawFrameBytes) + " bytes";
       }
       break;
-    default:  // including 6: a custom icon is held as 12
-      return type + " cannot be held";
+    default:  // fixed-size entries
+      break;
   }
   if (EncodedLength(e) > 0xFFFF) return type + " holds more than 65,535 bytes";
   return std::nullopt;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 
 #include "core/doc_checks.h"
@@ -390,78 +391,46 @@ TEST(MenuEditor, RefusedCommandsChangeNothing) {
   std::vector<const MenuNode*> nodes{nullptr, elsewhere.Tree().NodeAt(9 - 1)};
   for (std::size_t p = 0; p < e.Tree().Count(); ++p) nodes.push_back(e.Tree().NodeAt(p));
   const int kinds[] = {-1, 0, 1, 2, 146, 147, 100000};
+  using Node = const MenuNode*;
+  struct Command {
+    const char* name;
+    std::function<Verdict(Node, int)> allowed;
+    std::function<EditOutcome(Node, int)> run;
+  };
+  const MenuNode* first = e.Tree().NodeAt(9);
+  const Command commands[] = {
+      {"add subitem", [&](Node n, int k) { return e.CanAdd(n, AddPlacement::SubitemFirst, k); },
+       [&](Node n, int k) { return e.Add(n, AddPlacement::SubitemFirst, k); }},
+      {"add item", [&](Node n, int k) { return e.CanAdd(n, AddPlacement::ItemBefore, k); },
+       [&](Node n, int k) { return e.Add(n, AddPlacement::ItemBefore, k); }},
+      {"replace", [&](Node n, int k) { return e.CanReplace(n, k); },
+       [&](Node n, int k) { return e.Replace(n, k); }},
+      {"drop kind", [&](Node n, int k) { return e.CanDropKind(k, n); },
+       [&](Node n, int k) { return e.DropKind(k, n); }},
+      {"delete", [&](Node n, int) { return e.CanDelete(n); },
+       [&](Node n, int) { return e.Delete(n); }},
+      {"move up", [&](Node n, int) { return e.CanMoveUp(n); },
+       [&](Node n, int) { return e.MoveUp(n); }},
+      {"move down", [&](Node n, int) { return e.CanMoveDown(n); },
+       [&](Node n, int) { return e.MoveDown(n); }},
+      {"drop node", [&](Node n, int) { return e.CanDropNode(n, first); },
+       [&](Node n, int) { return e.DropNode(n, first); }},
+      {"modify", [&](Node n, int) { return e.CanModify(n); },
+       [&](Node n, int) { return e.ApplyItemProperties(n, ItemProperties{}); }},
+  };
   int refusals = 0;
   for (const MenuNode* n : nodes) {
     for (int kind : kinds) {
-      for (int command = 0; command < 9; ++command) {
-        const MenuDocument before = e.Document();
-        Verdict allowed = Verdict::Allow();
-        switch (command) {
-          case 0:
-            allowed = e.CanAdd(n, AddPlacement::SubitemFirst, kind);
-            break;
-          case 1:
-            allowed = e.CanAdd(n, AddPlacement::ItemBefore, kind);
-            break;
-          case 2:
-            allowed = e.CanReplace(n, kind);
-            break;
-          case 3:
-            allowed = e.CanDropKind(kind, n);
-            break;
-          case 4:
-            allowed = e.CanDelete(n);
-            break;
-          case 5:
-            allowed = e.CanMoveUp(n);
-            break;
-          case 6:
-            allowed = e.CanMoveDown(n);
-            break;
-          case 7:
-            allowed = e.CanDropNode(n, e.Tree().NodeAt(9));
-            break;
-          case 8:
-            allowed = e.CanModify(n);
-            break;
-        }
+      for (const Command& c : commands) {
+        const Verdict allowed = c.allowed(n, kind);
         if (allowed) continue;  // the commands that run are the other tests' business
         ++refusals;
-        EditOutcome out;
-        switch (command) {
-          case 0:
-            out = e.Add(n, AddPlacement::SubitemFirst, kind);
-            break;
-          case 1:
-            out = e.Add(n, AddPlacement::ItemBefore, kind);
-            break;
-          case 2:
-            out = e.Replace(n, kind);
-            break;
-          case 3:
-            out = e.DropKind(kind, n);
-            break;
-          case 4:
-            out = e.Delete(n);
-            break;
-          case 5:
-            out = e.MoveUp(n);
-            break;
-          case 6:
-            out = e.MoveDown(n);
-            break;
-          case 7:
-            out = e.DropNode(n, e.Tree().NodeAt(9));
-            break;
-          case 8:
-            out = e.ApplyItemProperties(n, ItemProperties{});
-            break;
-        }
-        EXPECT_FALSE(out.done) << command;
-        EXPECT_EQ(out.refusal, allowed.Reason()) << command;
-        EXPECT_FALSE(out.refusal.empty());
-        EXPECT_TRUE(SameDocument(before, e.Document()))
-            << "command " << command << " kind " << kind;
+        const MenuDocument before = e.Document();
+        const EditOutcome out = c.run(n, kind);
+        EXPECT_FALSE(out.done) << c.name;
+        EXPECT_EQ(out.refusal, allowed.Reason()) << c.name;
+        EXPECT_FALSE(out.refusal.empty()) << c.name;
+        EXPECT_TRUE(SameDocument(before, e.Document())) << c.name << " kind " << kind;
       }
     }
   }
