@@ -57,7 +57,7 @@ void BM_PlainSequentialRead(benchmark::State& state) {
 void BM_ProfileFromFirmware(benchmark::State& state) {
   const fs::path dir = fs::temp_directory_path() / "trellune_bench_profiles";
   for (auto _ : state) {
-    std::string name = CreateFirmwareProfile(Image(), dir);
+    std::string name = CreateFirmwareProfile(Image(), dir).CreatedProfileName;
     if (name != "R3443H1") state.SkipWithError("scan failed");
   }
   state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(kImageSize));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace trellune {
 
@@ -15,5 +16,9 @@ struct UserMessage {
 
   bool operator==(const UserMessage&) const = default;
 };
+
+// Text from a file, shortened to at most about `max` characters for a message: a 10 MB line
+// of a profile must not become a 10 MB message box.
+std::string ShortenForMessage(std::string_view text, std::size_t max = 200);
 
 }  // namespace trellune

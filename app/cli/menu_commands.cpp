@@ -1,9 +1,10 @@
 #include "menu_commands.h"
 
 #include <CLI/CLI.hpp>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
 
+#include "args.h"
 #include "io/file_io.h"
 #include "mma/menu_editor.h"
 #include "mma/menu_reader.h"
@@ -12,6 +13,8 @@
 
 namespace trellune::cli {
 namespace {
+
+namespace fs = std::filesystem;
 
 // Usage problems found while applying the overrides (the window has these controls disabled
 // in 36-byte mode, so the command line refuses them there).
@@ -41,25 +44,33 @@ void AddOverrideOptions(CLI::App* cmd, Overrides& o) {
                 "Keep item types and data frames the editor does not know");
 }
 
-// Reads a menu as the Open command does; warnings go to stderr. Returns an exit code on
-// failure.
+// Reads a menu as the Open command does; its warnings go to stderr, naming the file.
+// Returns an exit code on failure.
 std::optional<int> OpenMenu(const std::string& path, MenuEditor& editor) {
   try {
-    for (const UserMessage& w : editor.Open(path)) PrintWarning(std::cerr, w);
+    for (const UserMessage& w : editor.Open(path)) PrintWarning(std::cerr, path + ": " + w.text);
   } catch (const FileError& e) {
     return Fail(e.what());
   } catch (const MalformedMenuFile& e) {
     return Fail(e.what());
   } catch (const ProfileMismatch&) {
-    return Fail("mma_ucp contains item kinds that no profile knows");
+    return Fail("Cannot open " + path + ": it holds item kinds that no profile knows");
   }
   return std::nullopt;
 }
 
+// Writes the menu to `path`, or to standard output when it is "-".
 int SaveMenu(const std::string& path, MenuEditor& editor, const Overrides& overrides) {
   if (auto usage = ApplyOverrides(editor, overrides)) return UsageError(*usage);
   try {
-    if (auto refusal = editor.Save(path)) return Fail(refusal->text);
+    if (path == "-") {
+      WriteOutcome out = editor.Serialize();
+      if (!out.ok()) return Fail(out.refusal->text);
+      std::cout.write(reinterpret_cast<const char*>(out.bytes.data()),
+                      std::streamsize(out.bytes.size()));
+    } else if (auto refusal = editor.Save(path)) {
+      return Fail(refusal->text);
+    }
   } catch (const FileError& e) {
     return Fail(e.what());
   }
@@ -83,21 +94,25 @@ int RunExport(const MenuCommandArgs& args) {
   MenuEditor editor;
   if (auto code = StartState(args, editor)) return *code;
   if (auto code = OpenMenu(args.input, editor)) return *code;
+  if (args.overrides.saveAllData) editor.SetSaveAllData(true);
   std::cout << MenuToJson(editor.Document()).dump(2) << '\n';
   return kSuccess;
 }
 
 int RunImport(const MenuCommandArgs& args) {
+  // The JSON source must never be overwritten by the menu file written from it.
+  std::error_code ec;
+  if (args.output != "-" && fs::equivalent(args.input, args.output, ec))
+    return Fail("Cannot write " + args.output + ": it is the JSON file being imported");
   MenuEditor editor;
   if (auto code = StartState(args, editor)) return *code;
-  Json json;
+  // Asked for here, it also covers a form that does not say.
+  if (args.overrides.saveAllData) editor.SetSaveAllData(true);
   try {
-    std::ifstream in(args.input);
-    if (!in) return Fail("Cannot open " + args.input);
-    json = Json::parse(in);
-    editor.ImportJson(json);
-  } catch (const Json::exception& e) {
-    return Fail("Cannot read " + args.input + ": " + e.what());
+    const std::vector<std::uint8_t> bytes = ReadFilePrefix(args.input, kMaxMenuJsonBytes + 1);
+    editor.ImportJson(ParseMenuJson({reinterpret_cast<const char*>(bytes.data()), bytes.size()}));
+  } catch (const FileError& e) {
+    return Fail(e.what());
   } catch (const MenuJsonError& e) {
     return Fail("Cannot read " + args.input + ": " + e.what());
   }
@@ -109,21 +124,23 @@ int RunImport(const MenuCommandArgs& args) {
 void AddMenuCommands(CLI::App& app, MenuCommandArgs& args, int& exitCode) {
   CLI::App* convert = app.add_subcommand(
       "convert", "Read an mma_ucp file and write it again, in the dialect the options select");
-  convert->add_option("IN", args.input, "mma_ucp to read")->required();
-  convert->add_option("OUT", args.output, "mma_ucp to write")->required();
+  AddPathArgument(convert, "IN", args.input, "mma_ucp to read");
+  AddPathArgument(convert, "OUT", args.output, "mma_ucp to write (- for standard output)");
   AddProfileOption(convert, args.profile);
   AddOverrideOptions(convert, args.overrides);
   convert->callback([&] { exitCode = RunConvert(args); });
 
   CLI::App* exportCmd = app.add_subcommand("export", "Print the JSON form of an mma_ucp file");
-  exportCmd->add_option("IN", args.input, "mma_ucp to read")->required();
+  AddPathArgument(exportCmd, "IN", args.input, "mma_ucp to read");
   AddProfileOption(exportCmd, args.profile);
+  exportCmd->add_flag("--save-all-data", args.overrides.saveAllData,
+                      "Keep item types the editor does not know (else they show as written: 0)");
   exportCmd->callback([&] { exitCode = RunExport(args); });
 
   CLI::App* importCmd =
       app.add_subcommand("import", "Write an mma_ucp file from the JSON form of a menu");
-  importCmd->add_option("JSON", args.input, "JSON menu to read")->required();
-  importCmd->add_option("OUT", args.output, "mma_ucp to write")->required();
+  AddPathArgument(importCmd, "JSON", args.input, "JSON menu to read");
+  AddPathArgument(importCmd, "OUT", args.output, "mma_ucp to write (- for standard output)");
   AddProfileOption(importCmd, args.profile);
   AddOverrideOptions(importCmd, args.overrides);
   importCmd->callback([&] { exitCode = RunImport(args); });

@@ -4,7 +4,10 @@
 #include <filesystem>
 #include <iostream>
 
+#include "args.h"
+#include "io/file_io.h"
 #include "mma/menu_editor.h"
+#include "mma/menu_reader.h"
 #include "output.h"
 #include "phone_link.h"
 #include "profiles/profiles.h"
@@ -78,13 +81,28 @@ std::string PhoneDir(const PhoneCommandArgs& args) {
   return args.phoneDir;
 }
 
+// The profile the phone's firmware names, loaded onto `editor` as the window does when a
+// phone is identified. Its warnings go to stderr.
+void ApplyFirmwareProfile(const PhoneCommandArgs& args, const std::string& firmware,
+                          MenuEditor& editor) {
+  const auto path = ProfileFileIn(args.profilesDir, firmware);
+  if (!path) {
+    editor.ApplyDefaultProfile();
+    PrintWarning(std::cerr, "Profile not found. Default profile will be applied");
+    return;
+  }
+  try {
+    for (const UserMessage& m : editor.LoadProfileFile(*path, {}).messages)
+      PrintWarning(std::cerr, m);
+  } catch (const FileError& e) {
+    PrintWarning(std::cerr, e.what());
+  }
+}
+
 int RunInfo(const PhoneCommandArgs& args) {
   MenuEditor editor;
-  Session s(PhoneDir(args), [&editor](const std::string& firmware) {
-    ProfileLoad load = editor.LoadProfile(fs::current_path(), firmware,
-                                          SelectorEntries(ScanProfiles(fs::current_path())));
-    for (const UserMessage& m : load.messages) PrintWarning(std::cerr, m);
-  });
+  Session s(PhoneDir(args),
+            [&](const std::string& firmware) { ApplyFirmwareProfile(args, firmware, editor); });
   if (!s.Connect()) return kFailure;
   if (!s.link.Identified()) return kFailure;
   std::cout << s.link.Indicators().StatusText << '\n'
@@ -111,9 +129,45 @@ int RunPull(const PhoneCommandArgs& args) {
   return copied ? kSuccess : kFailure;
 }
 
+// FILE must read as a whole menu, with the profile the phone's firmware names when there is
+// one (its kinds, its record length): a phone given anything else may not start again.
+std::optional<std::string> PushProblem(const std::string& file, const MenuDocument& phoneProfile,
+                                       const std::optional<std::string>& profileName) {
+  MenuDocument doc;
+  doc.Kinds = phoneProfile.Kinds;
+  try {
+    const std::vector<UserMessage> warnings = ReadMenuFile(file, doc);
+    if (!warnings.empty()) return file + ": " + warnings.front().text;
+  } catch (const FileError& e) {
+    return e.what();
+  } catch (const MalformedMenuFile& e) {
+    return e.what();
+  } catch (const ProfileMismatch&) {
+    return file + " holds item kinds that " +
+           (profileName ? "the phone's profile " + *profileName + " does not know"
+                        : std::string("no profile knows"));
+  }
+  const int phoneLength = phoneProfile.Options.recordLength;
+  if (profileName && doc.Options.recordLength != phoneLength)
+    return file + " has " + std::to_string(doc.Options.recordLength) +
+           "-byte records, but the phone's profile " + *profileName + " has " +
+           std::to_string(phoneLength) + "-byte records";
+  return std::nullopt;
+}
+
 int RunPush(const PhoneCommandArgs& args) {
-  Session s(PhoneDir(args), nullptr);
+  MenuEditor editor;
+  std::optional<std::string> profileName;
+  Session s(PhoneDir(args), [&](const std::string& firmware) {
+    std::error_code ec;
+    const auto path = ProfileFileIn(args.profilesDir, firmware);
+    if (!path || !fs::exists(*path, ec)) return;  // no profile: the built-in kinds
+    ApplyFirmwareProfile(args, firmware, editor);
+    profileName = firmware;
+  });
   if (!s.Connect()) return kFailure;
+  if (auto problem = PushProblem(args.file, editor.Document(), profileName))
+    return Fail(*problem + "; nothing was sent to the phone");
   return s.transfers.WritePhoneMenu(args.file) ? kSuccess : kFailure;
 }
 
@@ -139,19 +193,22 @@ int RunPictures(const PhoneCommandArgs& args) {
 void AddPhoneCommands(CLI::App& app, PhoneCommandArgs& args, int& exitCode) {
   CLI::App* phone =
       app.add_subcommand("phone", "Talk to a phone: info, pull, push, restart, pictures");
-  phone->add_option("--phone", args.phoneDir, "the phone (a virtual phone's folder)")
+  AddPathOption(phone, "--phone", args.phoneDir, "the phone (a virtual phone's folder)")
       ->envname("TRELLUNE_PHONE")
       ->required();
+  AddPathOption(phone, "--profiles-dir", args.profilesDir,
+                "where the profile named after the phone's firmware is looked for")
+      ->capture_default_str();
   phone->require_subcommand(1);
 
   phone->add_subcommand("info", "Identify the phone: its status text and firmware identifier")
       ->callback([&] { exitCode = RunInfo(args); });
   CLI::App* pull = phone->add_subcommand(
       "pull", "Copy the menu (and the MIDlet list) to OUTDIR/mma_temp (j2mest_temp)");
-  pull->add_option("OUTDIR", args.outDir, "working folder")->required();
+  AddPathArgument(pull, "OUTDIR", args.outDir, "working folder");
   pull->callback([&] { exitCode = RunPull(args); });
   CLI::App* push = phone->add_subcommand("push", "Write FILE to the phone as its menu");
-  push->add_option("FILE", args.file, "mma_ucp to send")->required()->check(CLI::ExistingFile);
+  AddPathArgument(push, "FILE", args.file, "mma_ucp to send (read first: it must be a whole menu)");
   push->callback([&] { exitCode = RunPush(args); });
   phone->add_subcommand("restart", "Restart the phone")->callback([&] {
     exitCode = RunRestart(args);

@@ -12,6 +12,7 @@ namespace trellune::cli {
 
 struct PhoneCommandArgs {
   std::string phoneDir;
+  std::string profilesDir = "Profiles";  // where the firmware's profile is looked for
   std::string outDir;
   std::string file;
 };

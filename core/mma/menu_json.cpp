@@ -1,14 +1,19 @@
 #include "mma/menu_json.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <set>
 #include <string>
 
 #include "mma/menu_ops.h"
+#include "mma/menu_writer.h"
 
 namespace trellune {
 namespace {
 
 constexpr int kJsonVersion = 1;
+constexpr const char* kFormatName = "trellune mma_ucp menu";
 
 struct FrameName {
   std::uint8_t code;
@@ -198,12 +203,14 @@ Json EntryToJson(const ItemDataEntry& e) {
   return j;
 }
 
-Json NodeToJson(const MenuDocument& doc, const MenuNode& node) {
+// `fixed`: the container or the main menu root, whose records are written as they are held.
+Json NodeToJson(const MenuDocument& doc, const MenuNode& node, bool fixed) {
   const TMMAItem& item = node.Item;
   Json j;
   j["text"] = Latin1ToUtf8(node.Text);
   j["name"] = Latin1ToUtf8(item.Name);
-  j["itemType"] = item.ItemType;
+  // The type the file gets, so that what is exported imports and writes the same bytes.
+  j["itemType"] = fixed ? item.ItemType : WrittenItemType(node, doc.Options.saveAllData);
   j["flags"] = item.Flags;
   j["attributes"] = item.Attributes;
   j["group"] = item.Group;
@@ -212,8 +219,8 @@ Json NodeToJson(const MenuDocument& doc, const MenuNode& node) {
                      {"parent", item.ParentIndex},
                      {"next", item.NextIndex},
                      {"child", item.ChildIndex}};
-  j["hasData"] = item.HasData;
   const auto& slot = doc.ItemData[item.Id];
+  j["hasData"] = item.HasData && slot.has_value();
   if (item.HasData && slot) {
     Json data = Json::array();
     for (const ItemDataEntry& e : slot->Entries) data.push_back(EntryToJson(e));
@@ -221,7 +228,7 @@ Json NodeToJson(const MenuDocument& doc, const MenuNode& node) {
   }
   if (node.HasChildren()) {
     Json items = Json::array();
-    for (const auto& child : node.Children) items.push_back(NodeToJson(doc, *child));
+    for (const auto& child : node.Children) items.push_back(NodeToJson(doc, *child, false));
     j["items"] = items;
   }
   return j;
@@ -237,6 +244,9 @@ class Importer {
 
   void Import(const Json& j) {
     if (!j.is_object()) Fail("", "the menu must be a JSON object");
+    OnlyKeys(j, "", {"format", "version", "options", "customItemCount", "softkeys", "menuRoot"});
+    if (j.contains("format") && j["format"] != kFormatName)
+      Fail("format", std::string("must be \"") + kFormatName + "\"");
     if (j.contains("version") && j["version"] != kJsonVersion)
       Fail("version", "only version " + std::to_string(kJsonVersion) + " is understood");
     ReadOptions(j.contains("options") ? j["options"] : Json::object());
@@ -274,7 +284,33 @@ class Importer {
 
  private:
   [[noreturn]] static void Fail(const std::string& where, const std::string& what) {
-    throw MenuJsonError(where.empty() ? what : where + ": " + what);
+    throw MenuJsonError(where.empty() ? what : ShortenForMessage(where, 120) + ": " + what);
+  }
+
+  // Every key of the object must be one of `allowed`: a misspelt key is never ignored.
+  static void OnlyKeys(const Json& j, const std::string& where,
+                       std::initializer_list<std::string_view> allowed) {
+    for (const auto& [key, value] : j.items()) {
+      if (std::find(allowed.begin(), allowed.end(), key) != allowed.end()) continue;
+      std::string list;
+      for (std::string_view k : allowed) list += (list.empty() ? "" : ", ") + std::string(k);
+      Fail(Join(where, ShortenForMessage(key, 60)),
+           "is not a key here (the keys are " + list + ")");
+    }
+  }
+
+  static void Object(const Json& j, const std::string& where) {
+    if (!j.is_object()) Fail(where, "must be an object");
+  }
+
+  // Of two spellings of one field, at most one.
+  static void NotBoth(const Json& j, const char* a, const char* b, const std::string& where) {
+    if (j.contains(a) && j.contains(b))
+      Fail(where, std::string("give \"") + a + "\" or \"" + b + "\", not both");
+  }
+
+  static std::string Join(const std::string& where, const std::string& key) {
+    return where.empty() ? key : where + "." + key;
   }
 
   static const Json& Member(const Json& j, const char* key, const std::string& where) {
@@ -361,6 +397,8 @@ class Importer {
   }
 
   void ReadOptions(const Json& o) {
+    Object(o, "options");
+    OnlyKeys(o, "options", {"recordLength", "iconCode", "c698pFix", "saveAllData"});
     FormatOptions& opt = doc_.Options;
     const int length = IntOr<int>(o, "recordLength", 36, "options");
     if (length != 22 && length != 36) Fail("options.recordLength", "must be 22 or 36");
@@ -380,6 +418,60 @@ class Importer {
   }
 
   enum class Role { Container, Softkey, Root, Main };
+
+  // Names are written to a field of 12 (22-byte) or 25 (36-byte) characters; a longer one
+  // would be cut and no longer name its kind.
+  void CheckName(const std::string& name, Role role, const std::string& where) const {
+    if (role == Role::Container && name != "Container") Fail(where, "must be \"Container\"");
+    if (role == Role::Root && name != "MenuRoot") Fail(where, "must be \"MenuRoot\"");
+    if (name.empty()) Fail(where, "must name a kind or a custom item");
+    const std::size_t width = doc_.Options.recordLength == 22 ? 12 : 25;
+    if (name.size() > width)
+      Fail(where, "\"" + ShortenForMessage(name, 40) + "\" is longer than the " +
+                      std::to_string(width) + " characters a " +
+                      std::to_string(doc_.Options.recordLength) + "-byte record holds");
+  }
+
+  // The types the written file keeps as they are: 2 and 10 and up only with "saveAllData",
+  // the folder type 1 only on a main item that has items.
+  void CheckItemType(std::uint8_t type, Role role, bool hasItems, const std::string& where) const {
+    if ((type == 2 || type >= 10) && !doc_.Options.saveAllData)
+      Fail(where, "type " + std::to_string(type) +
+                      " is kept only with \"saveAllData\": true (the file would get 0)");
+    if (role == Role::Main && type == 1 && !hasItems)
+      Fail(where, "type 1 (folder) needs \"items\" (the file would get 0)");
+  }
+
+  static void CheckEntryKeys(const Json& j, std::uint8_t code, const std::string& where) {
+    switch (code) {
+      case kMenuTitles:
+      case kSoftkeyTitles:
+      case kShowText:
+        return OnlyKeys(j, where, {"type", "titles"});
+      case kUrlLink:
+      case kMidletAttribute:
+      case kMidletName:
+      case kMidletVendor:
+        return OnlyKeys(j, where, {"type", "text"});
+      case kIconFile:
+        OnlyKeys(j, where, {"type", "iconKind", "path", "pathUtf16"});
+        return NotBoth(j, "path", "pathUtf16", where);
+      case kIconDrmList:
+      case kIconDrmStatic:
+      case kIconDrmAnimated:
+        return OnlyKeys(j, where, {"type", "byte", "number"});
+      case kCallSendCode1:
+      case kCallSendCode2:
+      case kCallSendCode3:
+      case kSendEvent:
+        return OnlyKeys(j, where, {"type", "value"});
+      case kShortcutData:
+        OnlyKeys(j, where, {"type", "text", "hex"});
+        return NotBoth(j, "text", "hex", where);
+      default:
+        return OnlyKeys(j, where, {"type", "frames"});
+    }
+  }
 
   // What a field left out of the JSON takes: the values the editor gives such a node.
   static TMMAItem DefaultsFor(Role role) {
@@ -402,13 +494,18 @@ class Importer {
   }
 
   MenuNode* ReadNode(const Json& j, MenuNode* parent, const std::string& where, Role role) {
-    if (!j.is_object()) Fail(where, "must be an object");
+    Object(j, where);
+    OnlyKeys(j, where,
+             {"text", "name", "itemType", "flags", "attributes", "group", "allowSubitems", "record",
+              "hasData", "data", "items"});
     // Counted on the way down, so a deeply nested file is refused before it recurses far.
     if (++nodes_ > kMaxNodes)
       Fail(where,
            "the menu has more items than an mma_ucp file holds (255 records, 245 main items)");
     TMMAItem item = DefaultsFor(role);
+    if (j.contains("text")) String(j["text"], where + ".text");  // informational
     item.Name = Latin1(Member(j, "name", where), where + ".name");
+    CheckName(item.Name, role, where + ".name");
     item.ItemType = IntOr<std::uint8_t>(j, "itemType", item.ItemType, where);
     item.Flags = IntOr<std::uint8_t>(j, "flags", item.Flags, where);
     item.Attributes = IntOr<std::uint8_t>(j, "attributes", item.Attributes, where);
@@ -417,18 +514,23 @@ class Importer {
     if (j.contains("record")) {
       const Json& r = j["record"];
       const std::string rw = where + ".record";
+      Object(r, rw);
+      OnlyKeys(r, rw, {"id", "parent", "next", "child"});
       item.Id = IntOr<std::uint8_t>(r, "id", item.Id, rw);
       item.ParentIndex = IntOr<std::uint8_t>(r, "parent", item.ParentIndex, rw);
       item.NextIndex = IntOr<std::uint8_t>(r, "next", item.NextIndex, rw);
       item.ChildIndex = IntOr<std::uint8_t>(r, "child", item.ChildIndex, rw);
     }
     const bool hasBlock = j.contains("data");
-    item.HasData = j.contains("hasData") ? Bool(j["hasData"], where + ".hasData") : hasBlock;
-    if (hasBlock) item.HasData = true;
+    item.HasData = hasBlock;
+    if (j.contains("hasData") && Bool(j["hasData"], where + ".hasData") != hasBlock)
+      Fail(where + ".hasData", hasBlock ? "is false, but the item has \"data\""
+                                        : "is true, but the item has no \"data\"");
     // The records of "Softkeys" and "Menu Root" have no data of their own in a menu file.
     if (item.HasData && (role == Role::Container || role == Role::Root))
-      Fail(where + (hasBlock ? ".data" : ".hasData"),
-           "\"Softkeys\" and \"Menu Root\" cannot carry attached data");
+      Fail(where + ".data", "\"Softkeys\" and \"Menu Root\" cannot carry attached data");
+    const bool hasItems = j.contains("items") && j["items"].is_array() && !j["items"].empty();
+    CheckItemType(item.ItemType, role, hasItems, where + ".itemType");
 
     MenuNode* node = doc_.Tree.Append(parent, "", item);
     if (hasBlock) pending_.emplace_back(node, ReadBlock(j["data"], where + ".data"));
@@ -476,6 +578,9 @@ class Importer {
     for (std::size_t i = 0; i < titles.size(); ++i) {
       const std::string w = where + ".titles[" + std::to_string(i) + "]";
       const Json& t = titles[i];
+      Object(t, w);
+      OnlyKeys(t, w, {"language", "text", "utf16"});
+      NotBoth(t, "text", "utf16", w);
       TitleCell cell;
       cell.LanguageId = IntOr<std::uint8_t>(t, "language", 1, w);
       if (t.contains("utf16"))
@@ -490,8 +595,9 @@ class Importer {
   }
 
   ItemDataEntry ReadEntry(const Json& j, const std::string& where) {
-    if (!j.is_object()) Fail(where, "must be an object");
+    Object(j, where);
     const std::uint8_t code = CodeOfName(String(Member(j, "type", where), where + ".type"), where);
+    CheckEntryKeys(j, code, where);
     switch (code) {
       case kMenuTitles:
       case kSoftkeyTitles:
@@ -547,6 +653,8 @@ class Importer {
         for (std::size_t i = 0; i < frames.size(); ++i) {
           const std::string w = where + ".frames[" + std::to_string(i) + "]";
           RawFrame f;
+          Object(frames[i], w);
+          OnlyKeys(frames[i], w, {"code", "hex"});
           f.TypeCode = Int<std::uint8_t>(Member(frames[i], "code", w), w + ".code");
           if (IsKnownFrameCode(f.TypeCode))
             Fail(w + ".code",
@@ -576,7 +684,7 @@ class Importer {
 
 Json MenuToJson(const MenuDocument& doc) {
   Json j;
-  j["format"] = "trellune mma_ucp menu";
+  j["format"] = kFormatName;
   j["version"] = kJsonVersion;
   j["options"] = Json{{"recordLength", doc.Options.recordLength},
                       {"iconCode", std::string(IconMarkerText(doc.Options.iconMarker))},
@@ -584,9 +692,83 @@ Json MenuToJson(const MenuDocument& doc) {
                       {"saveAllData", doc.Options.saveAllData}};
   j["customItemCount"] = doc.CustomItemCount;
   if (MenuNode* container = doc.Tree.SoftkeyContainer())
-    j["softkeys"] = NodeToJson(doc, *container);
-  if (MenuNode* root = doc.Tree.MenuRoot()) j["menuRoot"] = NodeToJson(doc, *root);
+    j["softkeys"] = NodeToJson(doc, *container, true);
+  if (MenuNode* root = doc.Tree.MenuRoot()) j["menuRoot"] = NodeToJson(doc, *root, true);
   return j;
+}
+
+namespace {
+
+// Follows the parser's events to know where it is, and refuses a key given twice in one
+// object (the parser would silently keep the last).
+class KeyTracker {
+ public:
+  bool operator()(int, nlohmann::detail::parse_event_t event, Json& parsed) {
+    using Event = nlohmann::detail::parse_event_t;
+    switch (event) {
+      case Event::object_start:
+      case Event::array_start:
+        StartValue();
+        frames_.push_back({event == Event::array_start, {}, 0, {}});
+        break;
+      case Event::object_end:
+      case Event::array_end:
+        frames_.pop_back();
+        break;
+      case Event::key: {
+        Frame& f = frames_.back();
+        f.key = parsed.get<std::string>();
+        if (!f.keys.insert(f.key).second)
+          throw MenuJsonError(ShortenForMessage(Path(), 120) + ": the key is given twice");
+        break;
+      }
+      case Event::value:
+        StartValue();
+        break;
+    }
+    return true;
+  }
+
+ private:
+  struct Frame {
+    bool isArray;
+    std::string key;
+    std::size_t elements;
+    std::set<std::string> keys;
+  };
+  void StartValue() {
+    if (!frames_.empty() && frames_.back().isArray) ++frames_.back().elements;
+  }
+  std::string Path() const {
+    std::string path;
+    for (const Frame& f : frames_) {
+      if (f.isArray)
+        path += "[" + std::to_string(f.elements - 1) + "]";
+      else
+        path += (path.empty() ? "" : ".") + f.key;
+    }
+    return path;
+  }
+  std::vector<Frame> frames_;
+};
+
+}  // namespace
+
+Json ParseMenuJson(std::string_view text) {
+  if (text.size() > kMaxMenuJsonBytes)
+    throw MenuJsonError("the JSON is " + std::to_string(text.size()) +
+                        " bytes long, more than any menu needs (at most 16 MiB are read)");
+  try {
+    return Json::parse(text, KeyTracker());
+  } catch (const Json::parse_error& e) {
+    // "[json.exception.parse_error.101] parse error at line 3, column 7: ..." without the tag.
+    std::string what = e.what();
+    if (const std::size_t tag = what.find("] ");
+        what.starts_with("[json.exception") && tag != std::string::npos)
+      what.erase(0, tag + 2);
+    if (!what.empty()) what[0] = char(std::toupper(static_cast<unsigned char>(what[0])));
+    throw MenuJsonError("not JSON: " + ShortenForMessage(what, 300));
+  }
 }
 
 void MenuFromJson(const Json& json, MenuDocument& doc) {

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 #include <stdexcept>
+#include <string_view>
 
 #include "mma/menu_document.h"
 
@@ -18,6 +19,14 @@ class MenuJsonError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// No menu comes near this size; a larger input is refused before it is parsed.
+constexpr std::size_t kMaxMenuJsonBytes = 16u << 20;
+
+// Parses the text of a JSON menu. MenuJsonError when it is larger than kMaxMenuJsonBytes,
+// is not JSON (the message gives the line and column), or gives a key twice in one object.
+Json ParseMenuJson(std::string_view text);
+
+// The menu as JSON. Item types are those the file gets with the document's "Save all data".
 Json MenuToJson(const MenuDocument& doc);
 
 // Replaces doc's tree and data with the menu of the JSON and takes its save options and

@@ -33,6 +33,8 @@ class Reader {
   Reader(std::span<const std::uint8_t> bytes, MenuDocument& doc, const KindList& kinds)
       : b_(bytes), doc_(doc), kinds_(kinds) {}
 
+  std::vector<UserMessage> warnings;
+
   void Read() {
     // Records 0..8 must be there: the softkeys are read whatever N says.
     if (b_.size() < 42) Malformed("the file is too short to hold a menu");
@@ -51,6 +53,8 @@ class Reader {
     if (b_.size() < std::size_t(10 + 9 * rl_))
       Malformed("the file ends inside the softkey records");
     doc_.DataAreaOffset = std::size_t(n_) * rl_ + 10;
+    // Stored files may be cut short; what they hold is read, but not without a word.
+    if (b_.size() < doc_.DataAreaOffset) warnings.push_back(TruncatedRecordsWarning());
     visited_.fill(false);
     for (int r = 0; r < 10; ++r) visited_[r] = true;
 
@@ -319,25 +323,45 @@ class Reader {
 
 }  // namespace
 
-void ReadMenuBytes(std::span<const std::uint8_t> bytes, MenuDocument& doc) {
+UserMessage TruncatedRecordsWarning() {
+  return {"mma_ucp ends inside its item records; the items after the last whole record are missing",
+          "Warning", MessageIcon::Warning};
+}
+
+std::vector<UserMessage> ReadMenuBytes(std::span<const std::uint8_t> bytes, MenuDocument& doc) {
   // Read into a document of its own and take it over only when the whole file was read, so
   // a file that fails leaves the open menu as it was.
   MenuDocument read;
   read.Options = doc.Options;
   read.CustomItemCount = doc.CustomItemCount;
   read.SaveFailed = doc.SaveFailed;
-  Reader(bytes, read, doc.Kinds).Read();
+  Reader reader(bytes, read, doc.Kinds);
+  reader.Read();
   read.Kinds = std::move(doc.Kinds);
   doc = std::move(read);
+  return std::move(reader.warnings);
 }
+
+namespace {
+
+// A damaged file's message names the file.
+[[noreturn]] void RethrowNamed(const std::filesystem::path& path, const MalformedMenuFile& e) {
+  throw MalformedMenuFile("Cannot open " + path.string() + ": " + e.what());
+}
+
+}  // namespace
 
 // No menu file can use more: 255 records of 36 bytes, then data at 16-bit offsets with
 // 16-bit lengths. Bytes past it are never looked at, so they are not read.
 constexpr std::size_t kMenuReadLimit = 10 + 255 * 36 + 0xFFFF + 0xFFFF + 1;
 
-void ReadMenuFile(const std::filesystem::path& path, MenuDocument& doc) {
+std::vector<UserMessage> ReadMenuFile(const std::filesystem::path& path, MenuDocument& doc) {
   std::vector<std::uint8_t> bytes = ReadFilePrefix(path, kMenuReadLimit);
-  ReadMenuBytes(bytes, doc);
+  try {
+    return ReadMenuBytes(bytes, doc);
+  } catch (const MalformedMenuFile& e) {
+    RethrowNamed(path, e);
+  }
 }
 
 UserMessage ProfileMismatchWarning() {
@@ -349,19 +373,24 @@ std::vector<UserMessage> ReadMenuWithProfileCheck(const std::filesystem::path& p
                                                   MenuDocument& doc) {
   std::vector<std::uint8_t> bytes = ReadFilePrefix(path, kMenuReadLimit);
   try {
-    ReadMenuBytes(bytes, doc);
-    return {};
+    return ReadMenuBytes(bytes, doc);
   } catch (const ProfileMismatch&) {
+  } catch (const MalformedMenuFile& e) {
+    RethrowNamed(path, e);
   }
   KindList profileKinds = doc.Kinds;
   doc.Kinds.UseBuiltinKindList();
+  std::vector<UserMessage> warnings{ProfileMismatchWarning()};
   try {
-    ReadMenuBytes(bytes, doc);
+    for (UserMessage& w : ReadMenuBytes(bytes, doc)) warnings.push_back(std::move(w));
+  } catch (const MalformedMenuFile& e) {
+    doc.Kinds = std::move(profileKinds);
+    RethrowNamed(path, e);
   } catch (...) {
     doc.Kinds = std::move(profileKinds);
     throw;
   }
-  return {ProfileMismatchWarning()};
+  return warnings;
 }
 
 }  // namespace trellune

@@ -34,11 +34,14 @@ class MalformedMenuFile : public std::runtime_error {
 
 // Reads the bytes of an mma_ucp into doc, replacing its tree and data. Sets the save options,
 // RecordLength and DataAreaOffset as the file dictates, and counts the custom items read.
-// On either exception doc is left exactly as it was.
-void ReadMenuBytes(std::span<const std::uint8_t> bytes, MenuDocument& doc);
+// On either exception doc is left exactly as it was. Returns the warnings to show: a file
+// shorter than the records its header counts is read as far as it goes, with
+// TruncatedRecordsWarning().
+std::vector<UserMessage> ReadMenuBytes(std::span<const std::uint8_t> bytes, MenuDocument& doc);
 
-// ReadMenuBytes on a local file; FileError when it cannot be read.
-void ReadMenuFile(const std::filesystem::path& path, MenuDocument& doc);
+// ReadMenuBytes on a local file; FileError when it cannot be read. The message of a
+// MalformedMenuFile names the file.
+std::vector<UserMessage> ReadMenuFile(const std::filesystem::path& path, MenuDocument& doc);
 
 // The Open command's read: on a profile mismatch it reports "Selected profile doesn't match
 // mma_ucp", switches to the built-in kind list and reads again. A second failure propagates
@@ -47,5 +50,6 @@ std::vector<UserMessage> ReadMenuWithProfileCheck(const std::filesystem::path& p
                                                   MenuDocument& doc);
 
 UserMessage ProfileMismatchWarning();
+UserMessage TruncatedRecordsWarning();
 
 }  // namespace trellune

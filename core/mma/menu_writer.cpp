@@ -91,13 +91,9 @@ class Writer {
         throw Refused(CannotSave("\"" + item.Name + "\" is longer than the " +
                                  std::to_string(nameWidth_) + " characters of a " +
                                  std::to_string(rl_) + "-byte record; save with 36-byte records"));
-      // The type written: a folder left without subitems is an item again, and the types
-      // this editor does not know are kept only with "Save all data". The document keeps
-      // what it holds, so turning the option on again brings them back.
-      std::uint8_t type = item.ItemType;
-      if (type == 1 && !node->HasChildren() && item.Group != kGroupSoftkeys) type = 0;
-      if ((type == 2 || type >= 10) && !o_.saveAllData) type = 0;
-      PutRecordHead(item, type);
+      // The document keeps the type it holds, so turning "Save all data" on again brings
+      // back what it leaves out.
+      PutRecordHead(item, WrittenItemType(*node, o_.saveAllData));
       Put16(offset_);
       const auto& slot = doc_.ItemData[item.Id];
       if (slot)
@@ -212,6 +208,13 @@ class Writer {
 };
 
 }  // namespace
+
+std::uint8_t WrittenItemType(const MenuNode& node, bool saveAllData) {
+  std::uint8_t type = node.Item.ItemType;
+  if (type == 1 && !node.HasChildren() && node.Item.Group != kGroupSoftkeys) type = 0;
+  if ((type == 2 || type >= 10) && !saveAllData) type = 0;
+  return type;
+}
 
 UserMessage ProfileMismatchOnSave() {
   return {"mma_ucp doesn't match current profile", "Profile error", MessageIcon::Error};

@@ -17,6 +17,10 @@ struct WriteOutcome {
   bool ok() const { return !refusal; }
 };
 
+// The type byte written for a softkey or a main item: a folder left without subitems is an
+// item again, and types 2 and 10 and up are kept only with "Save all data".
+std::uint8_t WrittenItemType(const MenuNode& node, bool saveAllData);
+
 // Serialises the menu. Record order, index fields, data offsets and lengths come from the
 // tree and the data; the document itself is never changed. Refused when a kind is unknown
 // to the profile, or when the menu is larger than the file's 8-bit and 16-bit fields hold.

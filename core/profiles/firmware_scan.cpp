@@ -34,6 +34,8 @@ class Scanner {
   Scanner(ByteSource& image, const ScanProgress& progress)
       : image_(image), progress_(progress), buffer_(kBlock) {}
 
+  std::string why;
+
   std::optional<FirmwareProfile> Scan() {
     // One pass finds both the version marker and the first item table, wherever each lies, so
     // the image is read once even when the table comes after the marker.
@@ -55,10 +57,21 @@ class Scanner {
       return marker && table;
     });
     if (!closed && progress_.close) progress_.close();
-    if (!marker || !table) return std::nullopt;
+    if (!marker) {
+      why = "no version marker (\"@(#)R\" and a digit, or \"@(#)T\") was found in the image";
+      return std::nullopt;
+    }
+    if (!table) {
+      why = "no table of menu item kinds (starting at \"2CLICK\") was found in the image";
+      return std::nullopt;
+    }
 
     FirmwareProfile profile;
     profile.name = Identifier(*marker + 4);
+    if (profile.name.empty()) {
+      why = "the version marker is followed by no firmware identifier";
+      return std::nullopt;
+    }
 
     std::uint8_t head[20] = {};
     const bool longRecords = image_.ReadAt(*table, head, 20) == 20 && head[19] == 0;
@@ -198,23 +211,32 @@ class Scanner {
 
 }  // namespace
 
-std::optional<FirmwareProfile> ScanFirmware(ByteSource& image, const ScanProgress& progress) {
-  return Scanner(image, progress).Scan();
+std::optional<FirmwareProfile> ScanFirmware(ByteSource& image, const ScanProgress& progress,
+                                            std::string* why) {
+  Scanner scanner(image, progress);
+  std::optional<FirmwareProfile> profile = scanner.Scan();
+  if (why) *why = scanner.why;
+  return profile;
 }
 
-std::string CreateFirmwareProfile(const std::filesystem::path& firmware,
-                                  const std::filesystem::path& profilesDir,
-                                  const ScanProgress& progress) {
+ProfileCreation CreateFirmwareProfile(const std::filesystem::path& firmware,
+                                      const std::filesystem::path& profilesDir,
+                                      const ScanProgress& progress) {
   FileSource image(firmware);
-  std::optional<FirmwareProfile> profile = ScanFirmware(image, progress);
-  if (!profile || profile->name.empty()) return std::string(kScanFailed);
+  ProfileCreation result;
+  std::optional<FirmwareProfile> profile = ScanFirmware(image, progress, &result.failure);
+  if (!profile) {
+    result.CreatedProfileName = std::string(kScanFailed);
+    return result;
+  }
   std::error_code ec;
   std::filesystem::create_directories(profilesDir, ec);
   if (ec) throw FileError("Cannot create " + profilesDir.string() + ": " + ec.message());
-  WriteFileAtomically(
-      profilesDir / (profile->name + ".prf"),
-      {reinterpret_cast<const std::uint8_t*>(profile->text.data()), profile->text.size()});
-  return profile->name;
+  result.path = profilesDir / (profile->name + ".prf");
+  WriteFileAtomically(result.path, {reinterpret_cast<const std::uint8_t*>(profile->text.data()),
+                                    profile->text.size()});
+  result.CreatedProfileName = profile->name;
+  return result;
 }
 
 FileSource::FileSource(const std::filesystem::path& path) : path_(path) {

@@ -37,16 +37,22 @@ struct FirmwareProfile {
 };
 
 // Scans the image through one 65,536-byte buffer. nullopt when there is no version marker or
-// no item table.
-std::optional<FirmwareProfile> ScanFirmware(ByteSource& image, const ScanProgress& progress = {});
+// no item table; `why`, when given, then says which in the user's words.
+std::optional<FirmwareProfile> ScanFirmware(ByteSource& image, const ScanProgress& progress = {},
+                                            std::string* why = nullptr);
+
+struct ProfileCreation {
+  std::string CreatedProfileName;  // the profile's name, or "Fail" when none was written
+  std::filesystem::path path;      // the profile file written
+  std::string failure;             // why none was written
+};
 
 // The whole creation: scans the file and writes PROFILES_DIR/NAME.prf (creating the folder,
-// replacing an existing profile of that name). Returns the CreatedProfileName: the name, or
-// "Fail" when no profile was written. FileError when the image cannot be read or the profile
-// cannot be written.
-std::string CreateFirmwareProfile(const std::filesystem::path& firmware,
-                                  const std::filesystem::path& profilesDir,
-                                  const ScanProgress& progress = {});
+// replacing an existing profile of that name). FileError when the image cannot be read or the
+// profile cannot be written.
+ProfileCreation CreateFirmwareProfile(const std::filesystem::path& firmware,
+                                      const std::filesystem::path& profilesDir,
+                                      const ScanProgress& progress = {});
 
 // A ByteSource over a local file.
 class FileSource : public ByteSource {

@@ -169,7 +169,8 @@ ProfileLoad ApplyProfileText(MenuDocument& doc, const std::string& name, const s
     // The warning names the file's last unsupported line.
     std::vector<std::string> unsupported = doc.Kinds.BuildActiveKindList(names);
     if (!unsupported.empty())
-      problem = ProfileError("Unsupported mma item(s) found and omitted: " + unsupported.back());
+      problem = ProfileError("Unsupported mma item(s) found and omitted: " +
+                             ShortenForMessage(unsupported.back()));
   }();
 
   ProfileLoad result;
@@ -194,15 +195,22 @@ ProfileLoad LoadProfileFile(MenuDocument& doc, const std::filesystem::path& path
   return ApplyProfileText(doc, name, std::string(bytes.begin(), bytes.end()), selectorEntries);
 }
 
+std::optional<std::filesystem::path> ProfileFileIn(const std::filesystem::path& profilesDir,
+                                                   const std::string& name) {
+  const bool plain = !name.empty() && name != "." && name != ".." &&
+                     name.find_first_of("/\\") == std::string::npos &&
+                     name.find('\0') == std::string::npos;
+  if (!plain) return std::nullopt;
+  return profilesDir / (name + ".prf");
+}
+
 ProfileLoad LoadProfile(MenuDocument& doc, const std::filesystem::path& appDir,
                         const std::string& name, const std::vector<std::string>& selectorEntries) {
   // A name comes from the selector or from a phone's firmware; one that would lead out of the
   // profiles folder names no profile.
-  const bool plain = !name.empty() && name != "." && name != ".." &&
-                     name.find_first_of("/\\") == std::string::npos &&
-                     name.find('\0') == std::string::npos;
-  if (!plain) return MissingProfile(doc);
-  return LoadProfileFile(doc, ProfilePath(appDir, name), selectorEntries);
+  const auto path = ProfileFileIn(ProfilesDir(appDir), name);
+  if (!path) return MissingProfile(doc);
+  return LoadProfileFile(doc, *path, selectorEntries);
 }
 
 SelectorAction ActionForSelectorEntry(std::size_t index, std::size_t entryCount) {

@@ -60,6 +60,11 @@ ProfileLoad LoadProfileFile(MenuDocument& doc, const std::filesystem::path& path
 ProfileLoad LoadProfile(MenuDocument& doc, const std::filesystem::path& appDir,
                         const std::string& name, const std::vector<std::string>& selectorEntries);
 
+// The file of the profile `name` in a profiles folder, or nullopt when the name could lead
+// out of the folder (it may come from a phone's seem).
+std::optional<std::filesystem::path> ProfileFileIn(const std::filesystem::path& profilesDir,
+                                                   const std::string& name);
+
 // What selecting entry `index` of the selector does.
 enum class SelectorAction { ApplyDefault, LoadProfile, CreateNew };
 SelectorAction ActionForSelectorEntry(std::size_t index, std::size_t entryCount);

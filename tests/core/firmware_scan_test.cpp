@@ -163,7 +163,8 @@ TEST(FirmwareScan, ReportsProgressAndWritesTheProfile) {
   ScanProgress progress{[&](const std::string& c) { events.push_back("show " + c); },
                         [&](int p) { events.push_back(std::to_string(p)); },
                         [&] { events.push_back("close"); }};
-  EXPECT_EQ(CreateFirmwareProfile(dir / "fw.bin", dir / "Profiles", progress), "R364");
+  EXPECT_EQ(CreateFirmwareProfile(dir / "fw.bin", dir / "Profiles", progress).CreatedProfileName,
+            "R364");
   EXPECT_EQ(events, (std::vector<std::string>{"show Scanning CG1", "0", "33", "close"}));
   const auto text = ReadWholeFile(dir / "Profiles" / "R364.prf");
   EXPECT_EQ(std::string(text.begin(), text.end()), Text("22 06 0", {"2CLICK", "AIM"}));
@@ -171,13 +172,17 @@ TEST(FirmwareScan, ReportsProgressAndWritesTheProfile) {
   // A second scan of the same firmware replaces the profile.
   image.Table(190000, 20, {"2CLICK", "BROWSER"});
   WriteFileAtomically(dir / "fw.bin", image.bytes);
-  EXPECT_EQ(CreateFirmwareProfile(dir / "fw.bin", dir / "Profiles"), "R364");
+  const ProfileCreation again = CreateFirmwareProfile(dir / "fw.bin", dir / "Profiles");
+  EXPECT_EQ(again.CreatedProfileName, "R364");
+  EXPECT_EQ(again.path, dir / "Profiles" / "R364.prf");
   EXPECT_EQ(ReadWholeFile(dir / "Profiles" / "R364.prf").size(),
             Text("22 06 0", {"2CLICK", "BROWSER"}).size());
 
   // No item table: "Fail", and nothing is written.
   WriteFileAtomically(dir / "bad.bin", Image().At(0, "@(#)R5_").bytes);
-  EXPECT_EQ(CreateFirmwareProfile(dir / "bad.bin", dir / "Other"), "Fail");
+  const ProfileCreation bad = CreateFirmwareProfile(dir / "bad.bin", dir / "Other");
+  EXPECT_EQ(bad.CreatedProfileName, "Fail");
+  EXPECT_NE(bad.failure.find("no table of menu item kinds"), std::string::npos) << bad.failure;
   EXPECT_FALSE(fs::exists(dir / "Other"));
   EXPECT_THROW(CreateFirmwareProfile(dir / "missing.bin", dir / "Other"), FileError);
   fs::remove_all(dir);

@@ -90,12 +90,67 @@ TEST(MenuJson, ImportRejectsWhatIsNotAMenu) {
        [](Json& j) { j["menuRoot"]["items"] = Json::parse(R"([{"name":"Games","flags":256}])"); },
        "between 0 and 255"},
       {"data on the main menu root",
-       [](Json& j) { j["menuRoot"]["data"] = Json::parse(R"([{"type":"UrlLink","text":"x"}])"); },
+       [](Json& j) {
+         j["menuRoot"].erase("hasData");
+         j["menuRoot"]["data"] = Json::parse(R"([{"type":"UrlLink","text":"x"}])");
+       },
        "menuRoot.data: \"Softkeys\" and \"Menu Root\" cannot carry attached data"},
       {"data on the softkey container",
-       [](Json& j) { j["softkeys"]["data"] = Json::parse(R"([{"type":"SendEvent","value":1}])"); },
+       [](Json& j) {
+         j["softkeys"].erase("hasData");
+         j["softkeys"]["data"] = Json::parse(R"([{"type":"SendEvent","value":1}])");
+       },
        "softkeys.data: \"Softkeys\""},
       {"root claims data", [](Json& j) { j["menuRoot"]["hasData"] = true; }, "menuRoot.hasData"},
+      {"misspelt key", [](Json& j) { j["menuRoot"]["itms"] = Json::array(); },
+       "menuRoot.itms: is not a key here"},
+      {"misspelt option", [](Json& j) { j["options"]["recordLenght"] = 22; },
+       "options.recordLenght: is not a key here"},
+      {"options null", [](Json& j) { j["options"] = nullptr; }, "options: must be an object"},
+      {"record a string",
+       [](Json& j) { j["menuRoot"]["items"] = Json::parse(R"([{"name":"Games","record":"x"}])"); },
+       "menuRoot.items[0].record: must be an object"},
+      {"text and utf16",
+       [](Json& j) {
+         j["menuRoot"]["items"] = Json::parse(
+             R"([{"name":"Games","data":[{"type":"MenuTitles","titles":[{"text":"a","utf16":"0041"}]}]}])");
+       },
+       "give \"text\" or \"utf16\", not both"},
+      {"wrong format", [](Json& j) { j["format"] = "something else"; }, "format: must be"},
+      {"name longer than a 36-byte record holds",
+       [](Json& j) {
+         j["menuRoot"]["items"] = Json::array({Json{{"name", std::string(26, 'N')}}});
+       },
+       "is longer than the 25 characters a 36-byte record holds"},
+      {"name longer than a 22-byte record holds",
+       [](Json& j) {
+         j["options"]["recordLength"] = 22;
+         j["menuRoot"]["items"] = Json::array({Json{{"name", "ReceivedCalls"}}});
+       },
+       "menuRoot.items[0].name: \"ReceivedCalls\" is longer than the 12 characters"},
+      {"empty name",
+       [](Json& j) {
+         j["menuRoot"]["items"] = Json::array({Json{{"name", ""}}});
+       },
+       "must name a kind"},
+      {"container renamed", [](Json& j) { j["softkeys"]["name"] = "Box"; },
+       "softkeys.name: must be \"Container\""},
+      {"type 12 without saveAllData",
+       [](Json& j) {
+         j["options"]["saveAllData"] = false;
+         j["menuRoot"]["items"] = Json::array({Json{{"name", "Games"}, {"itemType", 12}}});
+       },
+       "type 12 is kept only with \"saveAllData\": true"},
+      {"folder type without items",
+       [](Json& j) {
+         j["menuRoot"]["items"] = Json::array({Json{{"name", "Games"}, {"itemType", 1}}});
+       },
+       "menuRoot.items[0].itemType: type 1 (folder) needs \"items\""},
+      {"hasData without data",
+       [](Json& j) {
+         j["menuRoot"]["items"] = Json::array({Json{{"name", "Games"}, {"hasData", true}}});
+       },
+       "is true, but the item has no \"data\""},
       {"more items than 255 records hold",
        [](Json& j) {
          j["menuRoot"]["items"] = Json::array();
@@ -138,6 +193,31 @@ TEST(MenuJson, ImportRejectsWhatIsNotAMenu) {
   MenuDocument doc;
   MenuFromJson(full, doc);
   EXPECT_EQ(doc.Tree.Count() + 1, kMaxRecords);
+}
+
+// Syntax errors read as sentences with their line and column; a key given twice is named
+// with its path; a form larger than any menu is refused before it is parsed.
+TEST(MenuJson, ParseErrorsSayWhere) {
+  struct Case {
+    std::string text;
+    const char* message;
+  } cases[] = {
+      {"{\n  \"softkeys\": ,\n}", "not JSON: Parse error at line 2, column 15: syntax error"},
+      {R"({"softkeys": {"items": [{"name": "A"}, {"name": "B", "name": "C"}]}})",
+       "softkeys.items[1].name: the key is given twice"},
+      {R"({"version": 1, "version": 1})", "version: the key is given twice"},
+      {std::string(kMaxMenuJsonBytes + 1, ' '), "more than any menu needs"},
+  };
+  for (const Case& c : cases) {
+    try {
+      ParseMenuJson(c.text);
+      ADD_FAILURE() << c.message << ": accepted";
+    } catch (const MenuJsonError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+      EXPECT_EQ(std::string(e.what()).find("[json.exception"), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_EQ(ParseMenuJson(R"({"a": [1, {"b": 2}]})")["a"][1]["b"], 2);
 }
 
 TEST(MenuJson, HandWrittenMenuGetsIdsAndTextsFromItsShape) {

@@ -304,13 +304,18 @@ TEST(MenuReader, BytesPastWhatAMenuCanUseAreNotRead) {
   std::remove(path.c_str());
 }
 
-TEST(MenuReader, TruncatedRecordArrayEndsTheRunQuietly) {
+TEST(MenuReader, TruncatedRecordArrayIsReadAsFarAsItGoesWithAWarning) {
   Bytes file =
       MenuFile(36, {{0, 9, 11, 255, 0, 0x41, "Games"}, {0, 9, 255, 255, 0, 0x41, "Tools"}});
-  file.resize(file.size() - 10);  // record 11 is cut short
   MenuDocument doc;
-  ReadMenuBytes(file, doc);
+  EXPECT_TRUE(ReadMenuBytes(file, doc).empty());
+  file.resize(file.size() - 10);  // record 11 is cut short
+  const std::vector<UserMessage> warnings = ReadMenuBytes(file, doc);
   EXPECT_EQ(doc.Tree.Count(), 10u);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].text,
+            "mma_ucp ends inside its item records; the items after the last whole record are "
+            "missing");
 }
 
 }  // namespace
