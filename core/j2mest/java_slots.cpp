@@ -78,6 +78,7 @@ JavaSlotsLoad ParseJavaSlots(std::span<const std::uint8_t> bytes) {
 
 // Only the 30 slots are read, whatever the file's size.
 JavaSlotsLoad LoadJavaSlots(const std::filesystem::path& path) {
+  ReadFilePrefix(path, 0);  // a file that cannot be read says so, whatever its size
   const std::uint64_t fileSize = FileSize(path);
   const std::optional<std::size_t> size = JavaSlotSize(fileSize);
   if (!size) return Unsupported();

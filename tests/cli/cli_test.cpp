@@ -51,12 +51,14 @@ class Cli : public testing::Test {
 
   fs::path Path(const std::string& name) const { return dir_ / name; }
 
-  Result Run(const std::string& args) const {
-    const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
+  // Standard output goes to a file of the test's folder, or to `stdoutTo`.
+  Result Run(const std::string& args, const std::string& stdoutTo = "") const {
+    const fs::path out = stdoutTo.empty() ? dir_ / "stdout" : fs::path(stdoutTo);
+    const fs::path err = dir_ / "stderr";
     const std::string cmd = std::string(TRELLUNE_CLI) + " " + args + " >" + out.string() + " 2>" +
                             err.string() + " </dev/null";
     int status = std::system(cmd.c_str());
-    return {WEXITSTATUS(status), Slurp(out), Slurp(err)};
+    return {WEXITSTATUS(status), stdoutTo.empty() ? Slurp(out) : "", Slurp(err)};
   }
 
   static std::string Demo(const char* name) {
@@ -168,12 +170,18 @@ TEST_F(Cli, FailuresLeaveTheOutputAlone) {
   struct Case {
     std::string args;
     int code;
-    const char* message;
+    std::string message;
   } cases[] = {
-      {"convert " + Path("broken").string() + " " + Path("out").string(), 1, "mma_ucp is damaged"},
+      {"convert " + Path("broken").string() + " " + Path("out").string(), 1,
+       "Cannot open " + Path("broken").string() + ": mma_ucp is damaged"},
       {"convert " + Path("missing").string() + " " + Path("out").string(), 1, "Cannot open"},
       {"convert " + Path("unknown").string() + " " + Path("out").string(), 1, "no profile knows"},
-      {"import " + Path("bad.json").string() + " " + Path("out").string(), 1, "Cannot read"},
+      {"import " + Path("bad.json").string() + " " + Path("out").string(), 1,
+       "Cannot read " + Path("bad.json").string() +
+           ": not JSON: Parse error at line 1, column 15: syntax error"},
+      {"import " + Path("missing.json").string() + " " + Path("out").string(), 1,
+       "Cannot open " + Path("missing.json").string() + ": No such file or directory"},
+      {"import " + Path("").string() + " " + Path("out").string(), 1, "it is a folder"},
       {"convert " + Demo("mma_ucp_36") + " " + Path("out").string() + " --icon-code 06", 2,
        "22-byte"},
       {"convert " + Demo("mma_ucp_36") + " " + Path("out").string() + " --c698p-fix 1", 2,
@@ -188,6 +196,63 @@ TEST_F(Cli, FailuresLeaveTheOutputAlone) {
     EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << "\n" << r.err;
     EXPECT_EQ(Slurp(Path("out")), "keep me") << c.args;
   }
+}
+
+// Where a command used to succeed wrongly, it now fails with status 1 and says why; usage
+// mistakes are named.
+TEST_F(Cli, NoSilentSuccess) {
+  const std::string demo = Demo("mma_ucp_36");
+  Spit(Path("same.json"), Run("export " + demo).out);
+  const std::string json = Slurp(Path("same.json"));
+  struct Case {
+    std::string args;
+    int code;
+    std::string err;  // the start of what stderr says
+    std::string stdoutTo = "";
+  } cases[] = {
+      {"export " + demo, 1, "Cannot write to standard output: No space left on device",
+       "/dev/full"},
+      {"midlets " + std::string(TRELLUNE_SOURCE_DIR) + "/demo/phone/fs/a/mobile/kjava/J2MEST", 1,
+       "Cannot write to standard output: No space left on device", "/dev/full"},
+      {"import " + Path("same.json").string() + " " + Path("same.json").string(), 1,
+       "Cannot write " + Path("same.json").string() + ": it is the JSON file being imported"},
+      {"bogus", 2, "trellune-cli: unknown command 'bogus'"},
+      {"phone --phone x bogus", 2, "trellune-cli: unknown command 'bogus'"},
+      {"export ''", 2, ""},
+      {"convert " + demo + " ''", 2, ""},
+  };
+  for (const Case& c : cases) {
+    Result r = Run(c.args, c.stdoutTo);
+    EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.err;
+    EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.args;
+  }
+  EXPECT_EQ(Slurp(Path("same.json")), json);
+
+  // A menu cut inside its records is read as far as it goes, but not without a word.
+  const std::string whole = Slurp(demo);
+  for (std::size_t cut : {334u, 600u, 873u}) {
+    Spit(Path("cut"), whole.substr(0, cut));
+    Result r = Run("convert " + Path("cut").string() + " " + Path("out").string());
+    EXPECT_EQ(r.code, 0) << cut;
+    EXPECT_EQ(r.err, "warning: " + Path("cut").string() +
+                         ": mma_ucp ends inside its item records; the items after the last whole "
+                         "record are missing\n")
+        << cut;
+  }
+}
+
+// OUT may be standard output: "-", or /dev/stdout also when it is a pipe.
+TEST_F(Cli, WritesToStandardOutput) {
+  const std::string demo = Demo("mma_ucp_22");
+  for (const char* out : {"-", "/dev/stdout"}) {
+    const std::string cmd = std::string(TRELLUNE_CLI) + " convert " + demo + " " + out +
+                            " | cat >" + Path("piped").string();
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << out;
+    EXPECT_EQ(Slurp(Path("piped")), Slurp(demo)) << out;
+  }
+  Result toFile = Run("convert " + demo + " /dev/stdout");
+  EXPECT_EQ(toFile.code, 0);
+  EXPECT_EQ(toFile.out, Slurp(demo));
 }
 
 // A JSON menu with the default softkeys and the given main items.
@@ -325,6 +390,12 @@ TEST_F(Cli, MidletsListsUsedSlots) {
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.out, "2\tSnake\tNokla\tSnake, /s.png, a.Snake\t1\n7\tChess\t\t\t0\n");
 
+  // Tabs and line breaks inside a name are escaped, so each MIDlet stays one row.
+  put(708 * 7 + 6, "Ch\tes\ns\\");
+  Spit(Path("J2MEST"), j2mest);
+  EXPECT_EQ(Run("midlets " + Path("J2MEST").string()).out,
+            "2\tSnake\tNokla\tSnake, /s.png, a.Snake\t1\n7\tCh\\tes\\ns\\\\\t\t\t0\n");
+
   j2mest.push_back(0);
   j2mest.resize(31 * 709);
   Spit(Path("J2MEST"), j2mest);
@@ -395,6 +466,46 @@ TEST_F(CliPhone, PullPushRestartAndPictures) {
   EXPECT_EQ(pictures.out,
             "43\t/a/mobile/picture/Games.GIF\n43\t/a/mobile/picture/weather.gif\n"
             "43\t/c/pictures/icons/star.gif\n43\t/c/pictures/sunset.gif\n");
+}
+
+// Only a whole menu in the phone's dialect goes to the phone; anything else is refused and
+// the phone keeps its menu.
+TEST_F(CliPhone, PushSendsOnlyAMenuThePhoneCanRead) {
+  const std::string phoneMenu = Slurp(phone_ / "fs/a/mobile/system/mma_ucp");
+  Spit(Path("menu.json"), Run("export " + Demo("mma_ucp_36")).out);
+  Spit(Path("empty"), std::string());
+  Spit(Path("cut"), Slurp(Demo("mma_ucp_36")).substr(0, 600));
+  fs::create_directories(Path("narrow"));
+  Spit(Path("narrow") / "R3443H1.prf",
+       std::string("[mma_ucp format]\r\n36 0C 0\r\n[mma items]\r\nPhoneBook\r\n"));
+  const std::string demoProfiles = std::string(TRELLUNE_SOURCE_DIR) + "/demo/Profiles";
+  struct Case {
+    std::string args;
+    std::string err;
+  } cases[] = {
+      {"push " + Path("menu.json").string(),
+       Path("menu.json").string() + " holds item kinds that no profile knows"},
+      {"push " + Path("empty").string(),
+       "Cannot open " + Path("empty").string() + ": mma_ucp is damaged"},
+      {"push " + Path("cut").string(),
+       Path("cut").string() + ": mma_ucp ends inside its item records"},
+      {"push " + Path("missing").string(),
+       "Cannot open " + Path("missing").string() + ": No such file or directory"},
+      {"--profiles-dir " + demoProfiles + " push " + Demo("mma_ucp_22"),
+       Demo("mma_ucp_22") +
+           " has 22-byte records, but the phone's profile R3443H1 has 36-byte records"},
+      {"--profiles-dir " + Path("narrow").string() + " push " + Demo("mma_ucp_36"),
+       Demo("mma_ucp_36") + " holds item kinds that the phone's profile R3443H1 does not know"},
+  };
+  for (const Case& c : cases) {
+    Result r = Phone(c.args);
+    EXPECT_EQ(r.code, 1) << c.args;
+    EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.args << "\n" << r.err;
+    EXPECT_NE(r.err.find("; nothing was sent to the phone\n"), std::string::npos) << r.err;
+    EXPECT_EQ(Slurp(phone_ / "fs/a/mobile/system/mma_ucp"), phoneMenu) << c.args;
+  }
+  Result ok = Phone("--profiles-dir " + demoProfiles + " push " + Demo("mma_ucp_36"));
+  EXPECT_EQ(ok.code, 0) << ok.err;
 }
 
 TEST_F(CliPhone, FailuresAreReportedWithTheirMessages) {

@@ -1,6 +1,7 @@
 #include "io/file_io.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -30,7 +31,31 @@ TEST(WriteFileAtomically, ReplacesFilesFollowsLinksAndLeavesDevicesInPlace) {
   WriteFileAtomically("/dev/null", bytes);
   EXPECT_TRUE(fs::is_character_file("/dev/null"));
 
-  // No temporary file is left behind.
+  // A replaced file keeps its permission bits; a new one gets the umask's.
+  fs::permissions(dir / "plain", fs::perms::owner_read | fs::perms::owner_write);
+  WriteFileAtomically(dir / "plain", bytes);
+  EXPECT_EQ(fs::status(dir / "plain").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  const mode_t mask = ::umask(022);
+  WriteFileAtomically(dir / "fresh", bytes);
+  ::umask(mask);
+  EXPECT_EQ(fs::status(dir / "fresh").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                fs::perms::others_read);
+
+  // A name as long as the file system allows is written; the temporary name stays short.
+  const fs::path longName = dir / std::string(255, 'n');
+  WriteFileAtomically(longName, bytes);
+  EXPECT_EQ(ReadWholeFile(longName), bytes);
+
+  // Links planted where an older version put its temporary file are never written through.
+  fs::create_symlink(dir / "victim", dir / ".plain.tmp0");
+  WriteFileAtomically(dir / "plain", bytes);
+  EXPECT_FALSE(fs::exists(dir / "victim"));
+  fs::remove(dir / ".plain.tmp0");
+
+  // No temporary file is left behind, also after a failure.
+  EXPECT_THROW(WriteFileAtomically(dir / "missing" / "file", bytes), FileError);
   std::size_t files = 0;
   for (const auto& entry : fs::directory_iterator(dir))
     files += entry.path().filename().string()[0] == '.';
