@@ -20,6 +20,11 @@ struct Backend {
   std::function<std::unique_ptr<P2kApi>(const PhoneFolder&)> make;
 };
 
+// Test names show the backend's name, not its bytes.
+void PrintTo(const Backend& backend, std::ostream* out) {
+  *out << backend.name;
+}
+
 std::vector<Backend> Backends() {
   return {{"VirtualPhone",
            [](const PhoneFolder& f) { return std::make_unique<VirtualPhone>(f.Dir()); }}};
