@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "profiles/firmware_scan.h"
+#include "profiles/profiles.h"
 
 using namespace trellune;
 
@@ -42,5 +43,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (profile->name.empty() || profile->name.find_first_of("/\\_") != std::string::npos)
     std::abort();
   if (profile->text.rfind("[mma_ucp format]\r\n", 0) != 0) std::abort();
+  // The profile it made loads: a valid format line, and a kind list that ends with "Custom
+  // item" whatever names the tables held.
+  MenuDocument doc;
+  const ProfileLoad load = ApplyProfileText(doc, profile->name, profile->text, {});
+  const KindList& kinds = doc.Kinds;
+  if (load.messages.size() > 1 || kinds.KnownKindCount < 1 || kinds.KnownKindCount > 147 ||
+      kinds.KindNames[kinds.KnownKindCount - 1] != "Custom item")
+    std::abort();
+  for (const UserMessage& m : load.messages)
+    if (m.text.rfind("Unsupported mma item(s) found and omitted: ", 0) != 0) std::abort();
   return 0;
 }

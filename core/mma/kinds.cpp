@@ -60,11 +60,11 @@ const Table& table() {
 constexpr std::array<std::string_view, 7> kSoftkeyPrefixes = {
     "LSK: ", "RSK: ", "Up: ", "Down: ", "Left: ", "Right: ", "Smart: "};
 
+}  // namespace
+
 bool IsCustomName(std::string_view name) {
   return !name.empty() && name.front() == '~';
 }
-
-}  // namespace
 
 const BuiltinKind& BuiltinKindRow(int row) {
   return table().rows.at(row);

@@ -28,6 +28,9 @@ std::uint8_t FindBuiltinKindIndex(std::string_view name);
 // Softkey prefixes of tree positions 1..7 ("LSK: " ... "Smart: "); index 0..6.
 std::string_view SoftkeyPrefix(int softkey);
 
+// A custom item's name: "~" and a number. Accepted with any profile.
+bool IsCustomName(std::string_view name);
+
 // True when the display name ends in "[SC]": an item of that kind carries a shortcut entry.
 bool IsShortcutKind(std::string_view displayName);
 

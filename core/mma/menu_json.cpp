@@ -442,6 +442,32 @@ class Importer {
       Fail(where, "type 1 (folder) needs \"items\" (the file would get 0)");
   }
 
+  // What a file read back would not hold as given. The reader rebuilds the records of
+  // "Softkeys" and "Menu Root" with their fixed values, takes an item's group from its side
+  // of the menu, and reads the flags 0x18 of an item that is not custom as 0x08.
+  static void CheckKept(const TMMAItem& item, Role role, const std::string& where) {
+    if (role == Role::Container || role == Role::Root) {
+      const TMMAItem fixed = DefaultsFor(role);
+      auto same = [&](bool equal, const char* key, int value) {
+        if (!equal) Fail(where + "." + key, "is fixed for this node: " + std::to_string(value));
+      };
+      same(item.ItemType == fixed.ItemType, "itemType", fixed.ItemType);
+      same(item.Flags == fixed.Flags, "flags", fixed.Flags);
+      same(item.Attributes == fixed.Attributes, "attributes", fixed.Attributes);
+      same(item.Group == fixed.Group, "group", fixed.Group);
+      same(item.ParentIndex == fixed.ParentIndex, "record.parent", fixed.ParentIndex);
+      same(item.NextIndex == fixed.NextIndex, "record.next", fixed.NextIndex);
+      if (role == Role::Container)
+        same(item.ChildIndex == fixed.ChildIndex, "record.child", fixed.ChildIndex);
+      return;
+    }
+    const std::uint8_t group = role == Role::Softkey ? kGroupSoftkeys : kGroupMain;
+    if (item.Group != group)
+      Fail(where + ".group", "is " + std::to_string(group) + " on this side of the menu");
+    if (item.Flags == 0x18 && !IsCustomName(item.Name))
+      Fail(where + ".flags", "24 (0x18) marks a custom item; a file gives this item 8");
+  }
+
   static void CheckEntryKeys(const Json& j, std::uint8_t code, const std::string& where) {
     switch (code) {
       case kMenuTitles:
@@ -531,6 +557,7 @@ class Importer {
       Fail(where + ".data", "\"Softkeys\" and \"Menu Root\" cannot carry attached data");
     const bool hasItems = j.contains("items") && j["items"].is_array() && !j["items"].empty();
     CheckItemType(item.ItemType, role, hasItems, where + ".itemType");
+    CheckKept(item, role, where);
 
     MenuNode* node = doc_.Tree.Append(parent, "", item);
     if (hasBlock) pending_.emplace_back(node, ReadBlock(j["data"], where + ".data"));

@@ -77,9 +77,13 @@ class Writer {
   }
 
   void WriteSingleRecord(const MenuNode& node) {
-    PutRecordHead(node.Item, node.Item.ItemType);
-    Put16(node.Item.DataOffset);
-    Put16(node.Item.DataLength);
+    TMMAItem item = node.Item;
+    // An empty main menu's root names no first item (a new menu holds 10 there, a record the
+    // file does not have).
+    if (&node == doc_.Tree.MenuRoot() && !node.HasChildren()) item.ChildIndex = kNoIndex;
+    PutRecordHead(item, item.ItemType);
+    Put16(item.DataOffset);
+    Put16(item.DataLength);
   }
 
   void WriteItemRun(const NodeList& run) {

@@ -146,6 +146,17 @@ TEST(MenuJson, ImportRejectsWhatIsNotAMenu) {
          j["menuRoot"]["items"] = Json::array({Json{{"name", "Games"}, {"itemType", 1}}});
        },
        "menuRoot.items[0].itemType: type 1 (folder) needs \"items\""},
+      {"fixed field of the container", [](Json& j) { j["softkeys"]["flags"] = 1; },
+       "softkeys.flags: is fixed for this node: 0"},
+      {"fixed link of the root", [](Json& j) { j["menuRoot"]["record"]["next"] = 3; },
+       "menuRoot.record.next: is fixed for this node: 255"},
+      {"softkey on the main side", [](Json& j) { j["softkeys"]["items"][0]["group"] = 205; },
+       "softkeys.items[0].group: is 204 on this side of the menu"},
+      {"custom flags on a kind",
+       [](Json& j) {
+         j["menuRoot"]["items"] = Json::array({Json{{"name", "Games"}, {"flags", 24}}});
+       },
+       "menuRoot.items[0].flags: 24 (0x18) marks a custom item"},
       {"hasData without data",
        [](Json& j) {
          j["menuRoot"]["items"] = Json::array({Json{{"name", "Games"}, {"hasData", true}}});
@@ -218,6 +229,17 @@ TEST(MenuJson, ParseErrorsSayWhere) {
     }
   }
   EXPECT_EQ(ParseMenuJson(R"({"a": [1, {"b": 2}]})")["a"][1]["b"], 2);
+
+  // A place 5,000 levels deep is named shortened.
+  const std::string deep = std::string(5000, '[') + R"({"k": 1, "k": 2})" + std::string(5000, ']');
+  try {
+    ParseMenuJson(deep);
+    ADD_FAILURE() << "accepted";
+  } catch (const MenuJsonError& e) {
+    EXPECT_LT(std::string(e.what()).size(), 200u);
+    EXPECT_NE(std::string(e.what()).find("[0].k: the key is given twice"), std::string::npos)
+        << e.what();
+  }
 }
 
 TEST(MenuJson, HandWrittenMenuGetsIdsAndTextsFromItsShape) {

@@ -203,6 +203,8 @@ TEST(MenuWriter, EmptyMainMenuIsWrittenAsTheTenFixedRecords) {
   Bytes file = Serialize(doc);
   EXPECT_EQ(file.size(), 10u + 10 * 36);
   EXPECT_EQ(file[2], 10);
+  const Bytes root = RecordAt(file, 36, 9);
+  EXPECT_EQ(ToHex(Bytes(root.begin(), root.begin() + 4)), "01 FF FF FF");  // no first item
   MenuDocument back;
   ReadMenuBytes(file, back);
   EXPECT_EQ(back.Tree.Count(), 9u);
