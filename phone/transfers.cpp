@@ -110,6 +110,48 @@ void PhoneTransfers::OnListProgress(int, int done, int total) {
   progress_.SetPercent(percent);
 }
 
+bool PhoneTransfers::ListVolumeA(std::vector<P2kFileEntry>& list) {
+  list.clear();
+  const int count = CountFiles("/a/*");
+  if (count == kFailure || count > kMaxListEntries) {
+    Fail("Error getting file count");
+    return false;
+  }
+  list.assign(std::size_t(count), P2kFileEntry{});
+  progress_.SetPercent(0);
+  SetCaption("Retrieving file list from /a/");
+  progress_.Show();
+  auto onProgress = [this](int a, int done, int total) { OnListProgress(a, done, total); };
+  if (api_.File_ListEx(list.data(), count, onProgress) == kFailure) {
+    Fail("Error getting file list");
+    return false;
+  }
+  return true;
+}
+
+std::optional<std::size_t> PhoneTransfers::ReadListedFile(const P2kFileEntry& entry,
+                                                          const std::string& label) {
+  const std::string path = entry.Path();
+  if (entry.FileSize > std::uint32_t(kMaxTransfer)) {
+    Fail(label + " on the phone is " + std::to_string(entry.FileSize) +
+         " bytes long; a transfer carries at most 65,535 bytes");
+    return std::nullopt;
+  }
+  const int attempts = OpenPhoneFile(path.c_str(), entry.Attributes());
+  if (!attempts) {
+    Fail("Error opening " + label);
+    return std::nullopt;
+  }
+  SetCaption("Reading " + label);
+  const int got = ReadOpenFile(attempts);
+  if (got == kFailure || std::uint32_t(got) < entry.FileSize) {
+    Fail("Error reading " + label);
+    return std::nullopt;
+  }
+  api_.File_Close();
+  return std::size_t(got);
+}
+
 fs::path PhoneTransfers::ReadPhoneFiles(const fs::path& menuTempFile,
                                         const fs::path& midletTempFile) {
   session_.PhoneFileList.clear();
@@ -117,21 +159,7 @@ fs::path PhoneTransfers::ReadPhoneFiles(const fs::path& menuTempFile,
   RemoveCopy(midletTempFile);
 
   if (!ReadVolumes()) return {};
-  const int count = CountFiles("/a/*");
-  if (count == kFailure || count > kMaxListEntries) {
-    Fail("Error getting file count");
-    return {};
-  }
-  session_.PhoneFileList.assign(std::size_t(count), P2kFileEntry{});
-
-  progress_.SetPercent(0);
-  SetCaption("Retrieving file list from /a/");
-  progress_.Show();
-  auto onProgress = [this](int a, int done, int total) { OnListProgress(a, done, total); };
-  if (api_.File_ListEx(session_.PhoneFileList.data(), count, onProgress) == kFailure) {
-    Fail("Error getting file list");
-    return {};
-  }
+  if (!ListVolumeA(session_.PhoneFileList)) return {};
 
   // The menu: its list entry gives its size and attributes; without one there is no menu.
   const P2kFileEntry* menu = FindEntry(session_.PhoneFileList, {kMenuPath});
@@ -139,26 +167,9 @@ fs::path PhoneTransfers::ReadPhoneFiles(const fs::path& menuTempFile,
     Fail("Error opening mma_ucp");
     return {};
   }
-  if (menu->FileSize > std::uint32_t(kMaxTransfer)) {
-    Fail("mma_ucp on the phone is " + std::to_string(menu->FileSize) +
-         " bytes long; a transfer carries at most 65,535 bytes");
-    return {};
-  }
-  const std::uint32_t menuSize = menu->FileSize;
-  int attempts = OpenPhoneFile(kMenuPath, menu->Attributes());
-  if (!attempts) {
-    Fail("Error opening mma_ucp");
-    return {};
-  }
-  SetCaption("Reading mma_ucp");
-  const int got = ReadOpenFile(attempts);
-  if (got == kFailure || std::uint32_t(got) < menuSize) {
-    Fail("Error reading mma_ucp");
-    return {};
-  }
-  api_.File_Close();
-  if (const std::string why = WriteLocal(menuTempFile, buffer_.data(), std::size_t(got));
-      !why.empty()) {
+  const std::optional<std::size_t> got = ReadListedFile(*menu, "mma_ucp");
+  if (!got) return {};
+  if (const std::string why = WriteLocal(menuTempFile, buffer_.data(), *got); !why.empty()) {
     RemoveCopy(menuTempFile);  // a partial copy must not pass for the phone's menu
     Fail("Cannot write the copy of mma_ucp to " + menuTempFile.string() + ": " + why);
     return {};
@@ -171,33 +182,33 @@ fs::path PhoneTransfers::ReadPhoneFiles(const fs::path& menuTempFile,
     progress_.Close();
     return menuTempFile;
   }
-  const std::string j2mestPath = j2mest->Path();
-  const std::uint32_t j2mestSize = j2mest->FileSize;
-  if (j2mestSize > std::uint32_t(kMaxTransfer)) {
-    Fail("J2MEST on the phone is " + std::to_string(j2mestSize) +
-         " bytes long; a transfer carries at most 65,535 bytes");
-    return menuTempFile;
-  }
-  attempts = OpenPhoneFile(j2mestPath.c_str(), j2mest->Attributes());
-  if (!attempts) {
-    Fail("Error opening J2MEST");
-    return menuTempFile;
-  }
-  SetCaption("Reading J2MEST");
-  const int gotList = ReadOpenFile(attempts);
-  if (gotList == kFailure || std::uint32_t(gotList) < j2mestSize) {
-    Fail("Error reading J2MEST");
-    return menuTempFile;
-  }
-  api_.File_Close();
+  const std::optional<std::size_t> gotList = ReadListedFile(*j2mest, "J2MEST");
+  if (!gotList) return menuTempFile;
   progress_.Close();
   // The menu is copied already and stays usable; only the list is missing.
-  if (const std::string why = WriteLocal(midletTempFile, buffer_.data(), std::size_t(gotList));
-      !why.empty()) {
+  if (const std::string why = WriteLocal(midletTempFile, buffer_.data(), *gotList); !why.empty()) {
     RemoveCopy(midletTempFile);
     Fail("Cannot write the copy of J2MEST to " + midletTempFile.string() + ": " + why);
   }
   return menuTempFile;
+}
+
+PhoneMenuRead PhoneTransfers::ReadPhoneMenu() {
+  PhoneMenuRead result;
+  std::vector<P2kFileEntry> list;
+  if (!ListVolumeA(list)) return result;
+  const P2kFileEntry* menu = FindEntry(list, {kMenuPath});
+  if (!menu) {
+    progress_.Close();
+    result.status = PhoneMenuRead::Missing;
+    return result;
+  }
+  const std::optional<std::size_t> got = ReadListedFile(*menu, "mma_ucp");
+  if (!got) return result;
+  progress_.Close();
+  result.status = PhoneMenuRead::Read;
+  result.bytes.assign(buffer_.begin(), buffer_.begin() + std::ptrdiff_t(*got));
+  return result;
 }
 
 bool PhoneTransfers::WritePhoneMenu(const fs::path& menuTempFile) {

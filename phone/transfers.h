@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "phone_link.h"
@@ -17,6 +18,12 @@ constexpr int kOpenAttempts = 10;  // File_Create and File_CountEx tries
 constexpr int kRetryPauseMs = 300;
 constexpr int kMaxListEntries = 100000;  // a larger count is taken for a failure
 
+// The phone's menu file read into memory (for a backup, or to check what was written).
+struct PhoneMenuRead {
+  enum Status { Failed, Missing, Read } status = Failed;  // Failed was reported
+  std::vector<std::uint8_t> bytes;
+};
+
 class PhoneTransfers {
  public:
   PhoneTransfers(P2kApi& api, PhoneSession& session, Sleeper& sleeper, Progress& progress,
@@ -29,6 +36,9 @@ class PhoneTransfers {
   // returns menuTempFile, whose copy is whole.
   std::filesystem::path ReadPhoneFiles(const std::filesystem::path& menuTempFile,
                                        const std::filesystem::path& midletTempFile);
+
+  // Reads the phone's menu file as it is now; Missing when the phone has none.
+  PhoneMenuRead ReadPhoneMenu();
 
   // Sends menuTempFile to the phone's menu file; sets SavedToPhone on success. A local file
   // that cannot be read is reported like the phone's failures.
@@ -51,6 +61,12 @@ class PhoneTransfers {
   // A list's file count, trying up to ten times 300 ms apart.
   int CountFiles(const char* pattern);
   bool ReadVolumes();
+  // Lists every file of volume "a" with the progress window shown; false after a reported
+  // failure.
+  bool ListVolumeA(std::vector<P2kFileEntry>& list);
+  // Reads a listed file into buffer_ ("mma_ucp" or "J2MEST" names it in messages): the bytes
+  // read, or nullopt after a reported failure.
+  std::optional<std::size_t> ReadListedFile(const P2kFileEntry& entry, const std::string& label);
   void Fail(const std::string& text);
   void SetCaption(const std::string& caption);
   // Reads the open file into buffer_: the bytes the phone returned, or -1.

@@ -366,6 +366,10 @@ void MenuEditor::NewMenu() {
   Reset(std::move(fresh));
 }
 
+void MenuEditor::Clear() {
+  Reset(WithoutMenu());
+}
+
 std::vector<UserMessage> MenuEditor::Open(const std::filesystem::path& path) {
   MenuDocument read = WithoutMenu();
   std::vector<UserMessage> warnings = ReadMenuWithProfileCheck(path, read);

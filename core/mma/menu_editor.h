@@ -133,6 +133,9 @@ class MenuEditor {
 
   // "New": the default softkeys and an empty "Menu Root". The custom counter goes on.
   void NewMenu();
+  // Emptying the menu before Open and Open from phone: no nodes, no data; the custom counter,
+  // the options and the profile stay.
+  void Clear();
   // Reads a menu file as Open does, falling back to the built-in kind list when the file does
   // not match the profile; returns the warnings to show. FileError, MalformedMenuFile.
   std::vector<UserMessage> Open(const std::filesystem::path& path);

@@ -1,0 +1,94 @@
+// trellune: the menu editor's window.
+//   trellune [FILE] [--phone DIR] [--screenshot PNG]
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+#include "main_window.h"
+#include "user_prompts.h"
+#include "virtual_phone.h"
+
+namespace {
+
+// For --screenshot: nothing may wait for a user, so messages go to stderr and questions are
+// answered No.
+class UnattendedPrompts : public trellune::ui::UserPrompts {
+ public:
+  void Show(QWidget*, const trellune::UserMessage& m) override {
+    std::cerr << trellune::ui::DisplayText(m.text).toStdString() << '\n';
+  }
+  bool Ask(QWidget*, const trellune::UserMessage&) override { return false; }
+  QString OpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
+  QString SaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
+  int Exec(QDialog&) override { return 0; }
+};
+
+bool WantsScreenshot(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]).starts_with("--screenshot")) return true;
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A screenshot needs no display: without one, the window is drawn off screen.
+  if (WantsScreenshot(argc, argv) && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
+      !std::getenv("QT_QPA_PLATFORM"))
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("trellune"));
+  QApplication::setApplicationVersion(QStringLiteral("0.21"));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QStringLiteral("Trellune: edit the main menu file (mma_ucp) of P2K phones"));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("mma_ucp to open"),
+                               QStringLiteral("[FILE]"));
+  const QCommandLineOption phoneOption(
+      QStringLiteral("phone"),
+      QStringLiteral("The phone: a virtual phone's folder (also TRELLUNE_PHONE)."),
+      QStringLiteral("DIR"));
+  const QCommandLineOption shotOption(
+      QStringLiteral("screenshot"),
+      QStringLiteral("Save a picture of the window to PNG once it is shown, and quit."),
+      QStringLiteral("PNG"));
+  parser.addOption(phoneOption);
+  parser.addOption(shotOption);
+  parser.process(app);
+  if (parser.positionalArguments().size() > 1) {
+    std::cerr << "trellune: give at most one FILE (see --help)\n";
+    return 2;
+  }
+
+  QString phoneDir = parser.value(phoneOption);
+  if (phoneDir.isEmpty()) phoneDir = qEnvironmentVariable("TRELLUNE_PHONE");
+  const QString shot = parser.value(shotOption);
+
+  trellune::ui::DialogPrompts dialogs;
+  UnattendedPrompts unattended;
+  trellune::ui::WindowSetup setup;
+  setup.appDir = std::filesystem::current_path();
+  if (!phoneDir.isEmpty())
+    setup.phone = std::make_unique<trellune::phone::VirtualPhone>(phoneDir.toStdString());
+  setup.prompts = shot.isEmpty() ? static_cast<trellune::ui::UserPrompts*>(&dialogs) : &unattended;
+  trellune::ui::MainWindow window(std::move(setup));
+  window.show();
+  if (!parser.positionalArguments().isEmpty())
+    window.OpenPath(parser.positionalArguments().front().toStdString());
+
+  if (!shot.isEmpty()) {
+    QTimer::singleShot(0, &window, [&] {
+      QApplication::processEvents();
+      const bool saved = window.grab().save(shot, "PNG");
+      if (!saved) std::cerr << "trellune: cannot write " << shot.toStdString() << '\n';
+      QApplication::exit(saved ? 0 : 1);
+    });
+  }
+  return QApplication::exec();
+}

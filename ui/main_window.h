@@ -1,0 +1,173 @@
+// TSDIAppForm: the editor's one window. It owns the open menu (through the editing layer),
+// shows it as a tree, binds the save-option controls to the document's options, and runs the
+// file, phone and profile commands. Widgets carry the names the program's documentation
+// gives them (TreeView1, ComboBox1, ...) as their objectName.
+#pragma once
+
+#include <QMainWindow>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "j2mest/java_slots.h"
+#include "mma/menu_editor.h"
+#include "p2k_api.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPlainTextEdit;
+class QRadioButton;
+class QToolBar;
+class QTreeView;
+
+namespace trellune::ui {
+
+class MenuTreeModel;
+class PhoneController;
+class ProgressWindow;
+class UserPrompts;
+
+struct WindowSetup {
+  std::filesystem::path appDir;          // the working folder: Profiles/, temporary files
+  std::unique_ptr<phone::P2kApi> phone;  // the phone backend; null for none
+  UserPrompts* prompts = nullptr;        // every dialog goes through it (not owned)
+  phone::Sleeper* sleeper = nullptr;     // waits of phone operations; null: the event loop
+};
+
+class MainWindow : public QMainWindow, private MenuEditListener {
+  Q_OBJECT
+ public:
+  explicit MainWindow(WindowSetup setup);
+  ~MainWindow() override;
+
+  MenuEditor& Editor() { return editor_; }
+  PhoneController& Phone() { return *phone_; }
+  ProgressWindow& Progress() { return *progress_; }
+  const std::filesystem::path& MenuTempFile() const { return menuTempFile_; }
+  const std::filesystem::path& MidletTempFile() const { return midletTempFile_; }
+  bool MidletListLoaded() const { return midletListLoaded_; }
+  const JavaSlots& InstalledMidlets() const { return midlets_; }
+  const std::vector<std::string>& ProfileNames() const { return profileNames_; }
+
+  // The commands, as the menus, the tool bar and the shortcuts run them.
+  void FileNew1Execute();
+  void FileOpen1Execute();
+  void FileSave1Execute();
+  void PhoneOpenExecute();
+  void PhoneSaveExecute();
+  void PhoneRestartExecute();
+  void HelpAbout1Execute();
+  void ComboBox2Select(int index);
+  // Open without the file dialog (a FILE given at start, a file dropped on the window).
+  void OpenPath(const std::filesystem::path& path);
+
+  // The first status panel's text and the item summary's lines.
+  QString FormatPanelText() const;
+  QString PhonePanelText() const;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void BuildActions();
+  void BuildWidgets();
+  void FillProfileSelector();
+  void ShowSelectorEntry(std::optional<std::size_t> index, const std::string& name);
+  void ApplyFirmwareProfile(const std::string& firmwareId);
+  void ShowProfileMessages(const std::vector<UserMessage>& messages);
+  void CreateNewProfile();
+
+  // Option controls <-> the document's options.
+  void RefreshOptions();
+  void RefreshKindList();
+  void RadioButton1Click();
+  void RadioButton2Click();
+  void CheckBox1Click();
+
+  void ReadWithProfileCheck(const std::filesystem::path& path);
+  void MenuLoaded(bool enableKindList = true);
+  void UpdateCommands();
+  void UpdatePhoneIndicators();
+  void TreeView1Click();
+  void UpdateStatus();
+  void LoadMidletList();
+  bool BackUpPhoneMenu(std::filesystem::path& backup);
+  void ShowError(const std::string& text, const std::string& caption = "");
+  void DeleteTemporaryFiles();
+
+  // MenuEditListener: the controls follow the document.
+  void AfterInsert(const MenuNode& node) override;
+  void AfterRemove(const MenuNode* parent, std::size_t row) override;
+  void AfterMove(const MenuNode& node) override;
+  void ItemChanged(const MenuNode& node) override;
+  void AfterReset() override;
+  void OptionsChanged() override;
+  void KindsChanged() override;
+
+  std::filesystem::path appDir_;
+  std::filesystem::path menuTempFile_;
+  std::filesystem::path midletTempFile_;
+  UserPrompts& prompts_;
+  MenuEditor editor_;
+  std::unique_ptr<phone::Sleeper> ownSleeper_;
+  ProgressWindow* progress_ = nullptr;
+  PhoneController* phone_ = nullptr;
+  MenuTreeModel* model_ = nullptr;
+  std::vector<std::string> profileNames_;
+  JavaSlots midlets_;
+  bool midletListLoaded_ = false;
+  bool kindListEnabled_ = false;
+  bool shown_ = false;
+  bool refreshing_ = false;  // controls being set from the options, not by the user
+
+  // Commands.
+  QAction* FileNew1 = nullptr;
+  QAction* FileOpen1 = nullptr;
+  QAction* FileSave1 = nullptr;
+  QAction* FileSaveAs = nullptr;  // the "&Save as..." menu entry of FileSave1
+  QAction* PhoneOpen = nullptr;
+  QAction* PhoneSave = nullptr;
+  QAction* PhoneRestart = nullptr;
+  QAction* FileExit1 = nullptr;
+  QAction* HelpAbout1 = nullptr;
+  // Tool bar buttons of the commands that have one, enabled on their own.
+  QAction* newButton_ = nullptr;
+  QAction* openButton_ = nullptr;
+  QAction* saveButton_ = nullptr;
+  QAction* phoneOpenButton_ = nullptr;
+  QAction* phoneSaveButton_ = nullptr;
+  QAction* restartButton_ = nullptr;
+
+  QToolBar* toolBar_ = nullptr;           // ToolBar1
+  QComboBox* profileSelector_ = nullptr;  // ComboBox2
+  QTreeView* menuTree_ = nullptr;         // TreeView1
+  QLabel* kindLabel_ = nullptr;           // Label1
+  QComboBox* kindList_ = nullptr;         // ComboBox1
+  QPlainTextEdit* summary_ = nullptr;     // TntMemo1
+  QGroupBox* saveMode_ = nullptr;         // RadioGroup1
+  QRadioButton* record22_ = nullptr;      // RadioButton1
+  QRadioButton* record36_ = nullptr;      // RadioButton2
+  QCheckBox* saveAllData_ = nullptr;      // CheckBox1
+  QCheckBox* c698pFix_ = nullptr;         // CheckBox2
+  QGroupBox* iconMarker_ = nullptr;       // RadioGroup2
+  QRadioButton* marker06_ = nullptr;
+  QRadioButton* marker0C_ = nullptr;
+  QLabel* formatPanel_ = nullptr;     // StatusBar1, panel 0
+  QLabel* phonePanel_ = nullptr;      // StatusBar1, panel 1
+  QFrame* phoneIndicator_ = nullptr;  // Shape1
+};
+
+// The lines of the item summary for a node (empty for "Softkeys" and "Menu Root", which hide
+// it).
+QStringList ItemSummary(const MenuDocument& doc, const MenuNode& node);
+
+}  // namespace trellune::ui
