@@ -18,11 +18,20 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS) -- --no-print-directory
 
-# Builds only the command-line tool; the build's chatter goes to stderr, so standard output
-# holds just the demo menu as JSON.
+# Builds the two programs (the build's chatter on stderr) and starts the window in a working
+# folder made from demo/: its profiles and a fresh copy of the demo phone, connected. Without
+# a display it writes the window's picture instead and says where.
+RUN_DIR = $(BUILD)/run
 run: configure
-	@cmake --build $(BUILD) -j $(JOBS) --target trellune-cli -- --no-print-directory >&2
-	@$(BUILD)/app/trellune-cli export demo/menus/mma_ucp_36
+	@cmake --build $(BUILD) -j $(JOBS) --target trellune trellune-cli -- --no-print-directory >&2
+	@rm -rf $(RUN_DIR) && mkdir -p $(RUN_DIR) && cp -r demo/Profiles $(RUN_DIR)/ && cp -r demo/phone $(RUN_DIR)/phone
+	@cd $(RUN_DIR) && if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  ../app/trellune --phone phone; \
+	else \
+	  echo "No display: writing the window's picture instead (with the demo menu open)"; \
+	  ../app/trellune --phone phone --screenshot trellune.png ../../demo/menus/mma_ucp_36 2>/dev/null && \
+	  echo "$(RUN_DIR)/trellune.png"; \
+	fi
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

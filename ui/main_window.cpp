@@ -236,7 +236,7 @@ void MainWindow::BuildWidgets() {
   });
   columns->addWidget(menuTree_, 1);
 
-  auto* side = new QVBoxLayout();
+  auto* side = new QVBoxLayout;
   kindLabel_ = new QLabel(QStringLiteral("Available mma items"), central);
   kindLabel_->setObjectName(QStringLiteral("Label1"));
   kindList_ = new QComboBox(central);
@@ -279,7 +279,12 @@ void MainWindow::BuildWidgets() {
   side->addStretch(0);
   side->addWidget(saveMode_);
   side->addWidget(iconMarker_);
-  columns->addLayout(side);
+  // The side column keeps its width when the summary appears; the tree takes the rest.
+  auto* sideColumn = new QWidget(central);
+  sideColumn->setLayout(side);
+  side->setContentsMargins(0, 0, 0, 0);
+  sideColumn->setFixedWidth(std::max(190, saveMode_->sizeHint().width() + 20));
+  columns->addWidget(sideColumn);
   setCentralWidget(central);
 
   connect(record22_, &QRadioButton::clicked, this, &MainWindow::RadioButton1Click);

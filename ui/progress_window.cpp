@@ -1,6 +1,7 @@
 #include "progress_window.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QProgressBar>
 #include <QVBoxLayout>
 
@@ -23,7 +24,7 @@ void ProgressWindow::Show() {
   if (QWidget* owner = parentWidget())
     move(owner->geometry().center() - QPoint(width() / 2, height() / 2));
   show();
-  raise();
+  if (QGuiApplication::platformName() != QStringLiteral("offscreen")) raise();
   repaint();
 }
 
