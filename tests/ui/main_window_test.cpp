@@ -146,6 +146,17 @@ void MainWindowTest::startUpState() {
   QCOMPARE(w.PhonePanelText(), QStringLiteral("Phone: None "));
   QCOMPARE(Indicator(h), QColor(255, 0, 0));
   QVERIFY(h.prompts.shown.empty());  // no phone: silently
+
+  // The shortcuts: Ctrl+S does nothing without a menu; Ctrl+N makes one, Ctrl+S saves it.
+  w.activateWindow();
+  QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+  QVERIFY(h.prompts.shown.empty());
+  QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
+  QCOMPARE(w.Editor().Tree().Count(), std::size_t(9));
+  QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+  QCOMPARE(h.prompts.Texts("save"), std::vector<std::string>{"Save as"});
+  QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);
+  QCOMPARE(h.prompts.Texts("open"), std::vector<std::string>{"Open"});
 }
 
 void MainWindowTest::enabledStateFollowsThePhoneAndTheMenu() {
