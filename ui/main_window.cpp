@@ -145,6 +145,10 @@ MainWindow::MainWindow(WindowSetup setup)
 
 MainWindow::~MainWindow() {
   editor_.RemoveListener(this);
+  // Qt deletes child objects after this window's members; the model listens to the editor,
+  // so it goes first.
+  menuTree_->setModel(nullptr);
+  delete model_;
 }
 
 void MainWindow::BuildActions() {

@@ -102,6 +102,15 @@ struct ItemDataBlock {
   bool operator==(const ItemDataBlock&) const = default;
 };
 
+// What the item properties dialog hands back on OK: the item's data (nullopt: the item keeps
+// none) and its three record bytes.
+struct ItemProperties {
+  std::optional<ItemDataBlock> data;
+  std::uint8_t ItemType = 0;
+  std::uint8_t Flags = 0;
+  std::uint8_t Attributes = 0;
+};
+
 // 256 slots indexed by item Id; a slot is empty or holds one block.
 struct ItemDataTable {
   std::array<std::optional<ItemDataBlock>, 256> Slots;

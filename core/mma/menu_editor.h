@@ -51,15 +51,6 @@ struct EditOutcome {
   explicit operator bool() const { return done; }
 };
 
-// What the item properties dialog hands back on OK: the item's data (nullopt: the item keeps
-// none) and its three bytes.
-struct ItemProperties {
-  std::optional<ItemDataBlock> data;
-  std::uint8_t ItemType = 0;
-  std::uint8_t Flags = 0;
-  std::uint8_t Attributes = 0;
-};
-
 // Receives the editor's notifications. Structural changes come in pairs around the change;
 // `parent` nullptr stands for the top level, rows count within the parent's children.
 class MenuEditListener {

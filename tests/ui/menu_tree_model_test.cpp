@@ -1,11 +1,11 @@
 // The tree model over the editing layer: Qt's model tester checks every signal it emits
 // while the menu is edited at random, and a view keeps its expanded folders across edits.
+#include "menu_tree_model.h"
+
 #include <QAbstractItemModelTester>
 #include <QTest>
 #include <QTreeView>
 #include <random>
-
-#include "menu_tree_model.h"
 
 using namespace trellune;
 using namespace trellune::ui;
