@@ -193,6 +193,19 @@ fs::path PhoneTransfers::ReadPhoneFiles(const fs::path& menuTempFile,
   return menuTempFile;
 }
 
+std::optional<std::vector<std::uint8_t>> PhoneTransfers::ReadFileQuietly(const std::string& path) {
+  if (!session_.PhoneConnected) return std::nullopt;
+  std::uint32_t attributes = 0;
+  for (const P2kFileEntry& e : session_.PictureList)
+    if (e.Path() == path) attributes = e.Attributes();
+  if (api_.File_Create(path.c_str(), attributes) == kFailure) return std::nullopt;
+  api_.File_SetPointer(0, 0);
+  const int got = api_.File_Read(buffer_.data(), kMaxTransfer, 0);
+  api_.File_Close();
+  if (got == kFailure) return std::nullopt;
+  return std::vector<std::uint8_t>(buffer_.begin(), buffer_.begin() + got);
+}
+
 PhoneMenuRead PhoneTransfers::ReadPhoneMenu() {
   PhoneMenuRead result;
   std::vector<P2kFileEntry> list;

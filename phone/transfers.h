@@ -37,6 +37,10 @@ class PhoneTransfers {
   std::filesystem::path ReadPhoneFiles(const std::filesystem::path& menuTempFile,
                                        const std::filesystem::path& midletTempFile);
 
+  // Reads any phone file quietly, with one open attempt: for previews, which show a
+  // placeholder instead when it fails. Files of the picture list open with their attributes.
+  std::optional<std::vector<std::uint8_t>> ReadFileQuietly(const std::string& path);
+
   // Reads the phone's menu file as it is now; Missing when the phone has none.
   PhoneMenuRead ReadPhoneMenu();
 

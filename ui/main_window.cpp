@@ -24,6 +24,7 @@
 
 #include "about_box.h"
 #include "io/file_io.h"
+#include "item_properties_dialog.h"
 #include "menu_tree_model.h"
 #include "mma/menu_ops.h"
 #include "mma/menu_reader.h"
@@ -125,6 +126,7 @@ MainWindow::MainWindow(WindowSetup setup)
   hooks.report = [this](const phone::PhoneMessage& m) { ShowError(m.text, m.caption); };
   phone_ = new PhoneController(std::move(setup.phone), *sleeper, *progress_, hooks, this);
   connect(phone_, &PhoneController::Changed, this, [this] {
+    if (!phone_->Session().PhoneConnected) pictures_.clear();
     UpdatePhoneIndicators();
     UpdateCommands();
   });
@@ -238,6 +240,10 @@ void MainWindow::BuildWidgets() {
     TreeView1Click();
     UpdateStatus();
   });
+  // A double-click or Enter on an item opens its properties.
+  menuTree_->setExpandsOnDoubleClick(false);
+  connect(menuTree_, &QTreeView::activated, this,
+          [this](const QModelIndex& index) { ModifyItem(model_->NodeOf(index)); });
   columns->addWidget(menuTree_, 1);
 
   auto* side = new QVBoxLayout;
@@ -701,6 +707,43 @@ void MainWindow::PhoneSaveExecute() {
 void MainWindow::PhoneRestartExecute() {
   if (!phone_->HasBackend() || !phone_->Session().PhoneIdle) return;
   phone_->Run([this] { phone_->Transfers().RestartPhone(); });
+}
+
+std::optional<QByteArray> MainWindow::ReadPicture(const QString& path) {
+  if (!phone_->HasBackend() || !phone_->Session().PhoneConnected) return std::nullopt;
+  if (auto cached = pictures_.find(path); cached != pictures_.end()) return cached->second;
+  std::optional<std::vector<std::uint8_t>> bytes;
+  phone_->Run([&] { bytes = phone_->Transfers().ReadFileQuietly(path.toStdString()); });
+  std::optional<QByteArray> picture;
+  if (bytes)
+    picture = QByteArray(reinterpret_cast<const char*>(bytes->data()), qsizetype(bytes->size()));
+  pictures_[path] = picture;
+  return picture;
+}
+
+void MainWindow::ModifyItem(const MenuNode* node) {
+  if (!editor_.CanModify(node)) return;
+  ItemDialogContext context;
+  context.prompts = &prompts_;
+  context.phoneConnected = phone_->HasBackend() && phone_->Session().PhoneConnected;
+  context.midletListLoaded = midletListLoaded_;
+  context.midlets = midlets_;
+  context.pictureList = [this]() -> const std::vector<phone::P2kFileEntry>& {
+    static const std::vector<phone::P2kFileEntry> none;
+    if (!phone_->HasBackend()) return none;
+    if (phone_->Session().PictureList.empty())
+      phone_->Run([this] { phone_->Transfers().RetrievePictureList(); });
+    return phone_->Session().PictureList;
+  };
+  context.readPicture = [this](const QString& path) { return ReadPicture(path); };
+  ItemPropertiesDialog dialog(this, std::move(context));
+  const std::size_t position = editor_.Tree().PositionOf(node);
+  const TMMAItem& item = node->Item;
+  dialog.LoadItem(editor_.Document().ItemData[item.Id], item.ItemType, item.Flags, item.Attributes,
+                  position < 8);
+  if (prompts_.Exec(dialog) != QDialog::Accepted) return;
+  const EditOutcome done = editor_.ApplyItemProperties(node, dialog.Result());
+  if (!done) prompts_.Show(this, {done.refusal, "Item properties", MessageIcon::Error});
 }
 
 void MainWindow::HelpAbout1Execute() {

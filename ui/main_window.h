@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,6 +64,8 @@ class MainWindow : public QMainWindow, private MenuEditListener {
   void PhoneSaveExecute();
   void PhoneRestartExecute();
   void HelpAbout1Execute();
+  // "Modify item": the item properties dialog on a node, and its result into the menu.
+  void ModifyItem(const MenuNode* node);
   void ComboBox2Select(int index);
   // Open without the file dialog (a FILE given at start, a file dropped on the window).
   void OpenPath(const std::filesystem::path& path);
@@ -103,6 +106,7 @@ class MainWindow : public QMainWindow, private MenuEditListener {
   bool BackUpPhoneMenu(std::filesystem::path& backup);
   void ShowError(const std::string& text, const std::string& caption = "");
   void DeleteTemporaryFiles();
+  std::optional<QByteArray> ReadPicture(const QString& path);
 
   // MenuEditListener: the controls follow the document.
   void AfterInsert(const MenuNode& node) override;
@@ -128,6 +132,7 @@ class MainWindow : public QMainWindow, private MenuEditListener {
   bool kindListEnabled_ = false;
   bool shown_ = false;
   bool refreshing_ = false;  // controls being set from the options, not by the user
+  std::map<QString, std::optional<QByteArray>> pictures_;  // previews read this connection
 
   // Commands.
   QAction* FileNew1 = nullptr;

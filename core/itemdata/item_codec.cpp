@@ -379,6 +379,9 @@ ItemDataBlock ItemCodec::GetItemData() {
       [](const ItemDataEntry& a, const ItemDataEntry& b) { return Rank(a) < Rank(b); });
   for (ItemDataEntry& e : collected_) {
     UpdateLength(e);
+    // An item with a submenu stays a folder: what function frames it holds are kept, but
+    // they are no function of it.
+    if (itemType_ == 1 && IsFunctionCode(e.TypeCode)) continue;
     switch (e.TypeCode) {
       case kMenuTitles:
       case kSoftkeyTitles:
