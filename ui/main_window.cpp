@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -26,6 +27,7 @@
 #include "io/file_io.h"
 #include "item_properties_dialog.h"
 #include "menu_tree_model.h"
+#include "menu_tree_view.h"
 #include "mma/menu_ops.h"
 #include "mma/menu_reader.h"
 #include "phone_controller.h"
@@ -229,7 +231,7 @@ void MainWindow::BuildWidgets() {
   auto* columns = new QHBoxLayout(central);
   columns->setContentsMargins(16, 8, 16, 8);
 
-  menuTree_ = new QTreeView(central);
+  menuTree_ = new MenuTreeView(central);
   menuTree_->setObjectName(QStringLiteral("TreeView1"));
   menuTree_->setHeaderHidden(true);
   menuTree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -244,12 +246,26 @@ void MainWindow::BuildWidgets() {
   menuTree_->setExpandsOnDoubleClick(false);
   connect(menuTree_, &QTreeView::activated, this,
           [this](const QModelIndex& index) { ModifyItem(model_->NodeOf(index)); });
+  DropHandler drops;
+  drops.nodeOf = [this](const QModelIndex& i) { return model_->NodeOf(i); };
+  drops.nodeAt = [this](std::size_t p) { return editor_.Tree().NodeAt(p); };
+  drops.positionOf = [this](const MenuNode* n) { return editor_.Tree().PositionOf(n); };
+  drops.canDropNode = [this](const MenuNode* d, const MenuNode* t) {
+    return bool(editor_.CanDropNode(d, t));
+  };
+  drops.canDropKind = [this](int k, const MenuNode* t) { return bool(editor_.CanDropKind(k, t)); };
+  drops.dropNode = [this](const MenuNode* d, const MenuNode* t) {
+    editor_.DropNode(d, t);
+    SelectNode(d);
+  };
+  drops.dropKind = [this](int k, const MenuNode* t) { Added(editor_.DropKind(k, t), true); };
+  menuTree_->SetDropHandler(std::move(drops));
   columns->addWidget(menuTree_, 1);
 
   auto* side = new QVBoxLayout;
   kindLabel_ = new QLabel(QStringLiteral("Available mma items"), central);
   kindLabel_->setObjectName(QStringLiteral("Label1"));
-  kindList_ = new QComboBox(central);
+  kindList_ = new KindListBox(central);
   kindList_->setObjectName(QStringLiteral("ComboBox1"));
   kindList_->setMaxVisibleItems(16);
   summary_ = new QPlainTextEdit(central);
@@ -296,6 +312,7 @@ void MainWindow::BuildWidgets() {
   sideColumn->setFixedWidth(std::max(190, saveMode_->sizeHint().width() + 20));
   columns->addWidget(sideColumn);
   setCentralWidget(central);
+  BuildPopupMenus();
 
   connect(record22_, &QRadioButton::clicked, this, &MainWindow::RadioButton1Click);
   connect(record36_, &QRadioButton::clicked, this, &MainWindow::RadioButton2Click);
@@ -324,6 +341,147 @@ void MainWindow::BuildWidgets() {
   bar->addWidget(formatPanel_);
   bar->addPermanentWidget(phonePanel_, 1);
   bar->addPermanentWidget(phoneIndicator_);
+}
+
+void MainWindow::BuildPopupMenus() {
+  auto entry = [this](QMenu* menu, const char* name, const char* text, auto handler) {
+    QAction* a = menu->addAction(QString::fromLatin1(text));
+    a->setObjectName(QString::fromLatin1(name));
+    connect(a, &QAction::triggered, this, handler);
+    return a;
+  };
+  popupMenu1_ = new QMenu(this);
+  popupMenu1_->setObjectName(QStringLiteral("PopupMenu1"));
+  addSubitem_ = popupMenu1_->addMenu(QStringLiteral("Add subitem"));
+  addSubitem_->setObjectName(QStringLiteral("AddSubitem1"));
+  AddFirst1 = entry(addSubitem_, "AddFirst1", "Add First",
+                    [this] { AddCommand(AddPlacement::SubitemFirst); });
+  AddChild1 = entry(addSubitem_, "AddChild1", "Add Last",
+                    [this] { AddCommand(AddPlacement::SubitemLast); });
+  addItem_ = popupMenu1_->addMenu(QStringLiteral("Add item"));
+  addItem_->setObjectName(QStringLiteral("AddItem2"));
+  AddFirst2 =
+      entry(addItem_, "AddFirst2", "Add First", [this] { AddCommand(AddPlacement::ItemFirst); });
+  AddItem1 =
+      entry(addItem_, "AddItem1", "Add Before", [this] { AddCommand(AddPlacement::ItemBefore); });
+  Replace1 = entry(popupMenu1_, "Replace1", "Replace", &MainWindow::Replace1Click);
+  connect(popupMenu1_, &QMenu::aboutToShow, this, &MainWindow::PopupMenu1Popup);
+
+  popupMenu2_ = new QMenu(this);
+  popupMenu2_->setObjectName(QStringLiteral("PopupMenu2"));
+  MenuItem1 =
+      entry(popupMenu2_, "MenuItem1", "Modify item", [this] { ModifyItem(SelectedNode()); });
+  Deleteitem1 = entry(popupMenu2_, "Deleteitem1", "Delete item", &MainWindow::Deleteitem1Click);
+  Moveup1 = entry(popupMenu2_, "Moveup1", "Move up", &MainWindow::Moveup1Click);
+  Movedown1 = entry(popupMenu2_, "Movedown1", "Move down", &MainWindow::Movedown1Click);
+  connect(popupMenu2_, &QMenu::aboutToShow, this, &MainWindow::PopupMenu2Popup);
+  // Closed, the entries serve the keyboard again, whose commands check the rules themselves.
+  connect(popupMenu2_, &QMenu::aboutToHide, this, [this] {
+    for (QAction* a : {MenuItem1, Deleteitem1, Moveup1, Movedown1}) a->setEnabled(true);
+  });
+
+  // The keyboard reaches the same commands on the tree: Delete, Ctrl+Up, Ctrl+Down, F2 (and
+  // Enter, through "activated"); the menu key opens PopupMenu2.
+  Deleteitem1->setShortcut(QKeySequence::Delete);
+  Moveup1->setShortcut(QKeySequence(QStringLiteral("Ctrl+Up")));
+  Movedown1->setShortcut(QKeySequence(QStringLiteral("Ctrl+Down")));
+  MenuItem1->setShortcut(QKeySequence(Qt::Key_F2));
+  for (QAction* a : {MenuItem1, Deleteitem1, Moveup1, Movedown1}) {
+    a->setShortcutContext(Qt::WidgetShortcut);
+    menuTree_->addAction(a);
+  }
+  menuTree_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(menuTree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    if (!SelectedNode()) return;  // nothing opens without a selected node
+    popupMenu2_->popup(menuTree_->viewport()->mapToGlobal(at));
+  });
+  kindList_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(kindList_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { popupMenu1_->popup(kindList_->mapToGlobal(at)); });
+  connect(kindList_, &QComboBox::activated, this, &MainWindow::ComboBox1Click);
+}
+
+const MenuNode* MainWindow::SelectedNode() const {
+  return model_->NodeOf(menuTree_->currentIndex());
+}
+
+void MainWindow::SelectNode(const MenuNode* node) {
+  menuTree_->setCurrentIndex(model_->IndexOf(node));
+}
+
+void MainWindow::PopupMenu1Popup() {
+  const MenuNode* node = SelectedNode();
+  addSubitem_->setEnabled(bool(editor_.CanAdd(node, AddPlacement::SubitemFirst)));
+  addItem_->setEnabled(bool(editor_.CanAdd(node, AddPlacement::ItemFirst)));
+  for (QAction* a : {AddFirst1, AddChild1}) a->setEnabled(addSubitem_->isEnabled());
+  for (QAction* a : {AddFirst2, AddItem1}) a->setEnabled(addItem_->isEnabled());
+  Replace1->setEnabled(bool(editor_.CanReplace(node)));
+}
+
+void MainWindow::PopupMenu2Popup() {
+  const MenuNode* node = SelectedNode();
+  MenuItem1->setEnabled(bool(editor_.CanModify(node)));
+  Deleteitem1->setEnabled(bool(editor_.CanDelete(node)));
+  Moveup1->setEnabled(bool(editor_.CanMoveUp(node)));
+  Movedown1->setEnabled(bool(editor_.CanMoveDown(node)));
+}
+
+QPoint MainWindow::PopupMenu1Place() const {
+  const QPoint topLeft = kindList_->mapTo(this, QPoint(0, 0));
+  const int row = kindList_->view() ? kindList_->view()->sizeHintForRow(0) : kindList_->height();
+  return mapToGlobal(QPoint(topLeft.x() + kindList_->width() / 2, topLeft.y() + row + 50));
+}
+
+void MainWindow::ComboBox1Click(int) {
+  if (!SelectedNode()) return;
+  popupMenu1_->popup(PopupMenu1Place());
+}
+
+void MainWindow::Added(const EditOutcome& outcome, bool selectNew) {
+  if (!outcome) {
+    if (!outcome.refusal.empty())
+      prompts_.Show(this, {outcome.refusal, "Tree editing", MessageIcon::Warning});
+    return;
+  }
+  if (selectNew || outcome.openDialog) SelectNode(outcome.node);
+  if (outcome.openDialog) ModifyItem(outcome.node);
+  menuTree_->expand(menuTree_->currentIndex());  // one level
+}
+
+void MainWindow::AddCommand(AddPlacement placement) {
+  const MenuNode* node = SelectedNode();
+  if (!node || kindList_->currentIndex() < 0) return;
+  if (!editor_.CanAdd(node, placement)) return;
+  Added(editor_.Add(node, placement, kindList_->currentIndex()), false);
+}
+
+void MainWindow::Replace1Click() {
+  const MenuNode* node = SelectedNode();
+  if (!node || kindList_->currentIndex() < 0 || !editor_.CanReplace(node)) return;
+  const EditOutcome outcome = editor_.Replace(node, kindList_->currentIndex());
+  if (!outcome) {
+    prompts_.Show(this, {outcome.refusal, "Tree editing", MessageIcon::Warning});
+    return;
+  }
+  TreeView1Click();
+  if (outcome.openDialog) ModifyItem(outcome.node);
+}
+
+void MainWindow::Deleteitem1Click() {
+  const MenuNode* node = SelectedNode();
+  if (!editor_.CanDelete(node)) return;
+  if (!prompts_.Ask(this, {"The item and all its subitems will be deleted\r\n           Continue?",
+                           "Warning", MessageIcon::Warning}))
+    return;
+  editor_.Delete(node);
+}
+
+void MainWindow::Moveup1Click() {
+  editor_.MoveUp(SelectedNode());
+}
+
+void MainWindow::Movedown1Click() {
+  editor_.MoveDown(SelectedNode());
 }
 
 // --- profiles ---

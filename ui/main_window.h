@@ -25,11 +25,14 @@ class QLabel;
 class QPlainTextEdit;
 class QRadioButton;
 class QToolBar;
+class QMenu;
 class QTreeView;
 
 namespace trellune::ui {
 
+class KindListBox;
 class MenuTreeModel;
+class MenuTreeView;
 class PhoneController;
 class ProgressWindow;
 class UserPrompts;
@@ -66,6 +69,24 @@ class MainWindow : public QMainWindow, private MenuEditListener {
   void HelpAbout1Execute();
   // "Modify item": the item properties dialog on a node, and its result into the menu.
   void ModifyItem(const MenuNode* node);
+
+  // Tree editing: the pop-up menus' entries, on the selected node and the selected kind.
+  const MenuNode* SelectedNode() const;
+  void SelectNode(const MenuNode* node);
+  void AddCommand(AddPlacement placement);
+  void Replace1Click();
+  void Deleteitem1Click();
+  void Moveup1Click();
+  void Movedown1Click();
+  // ComboBox1Click: a kind chosen in the list opens PopupMenu1 when a node is selected.
+  void ComboBox1Click(int index);
+  // What opening each pop-up menu does: the entries follow the editing layer's rules.
+  void PopupMenu1Popup();
+  void PopupMenu2Popup();
+  QMenu* PopupMenu1() const { return popupMenu1_; }
+  QMenu* PopupMenu2() const { return popupMenu2_; }
+  // The point PopupMenu1 opens at after a click in the list.
+  QPoint PopupMenu1Place() const;
   void ComboBox2Select(int index);
   // Open without the file dialog (a FILE given at start, a file dropped on the window).
   void OpenPath(const std::filesystem::path& path);
@@ -83,6 +104,9 @@ class MainWindow : public QMainWindow, private MenuEditListener {
  private:
   void BuildActions();
   void BuildWidgets();
+  void BuildPopupMenus();
+  // After an add or a drop: the new node selected, a custom item's dialog, the shortcut.
+  void Added(const EditOutcome& outcome, bool selectNew);
   void FillProfileSelector();
   void ShowSelectorEntry(std::optional<std::size_t> index, const std::string& name);
   void ApplyFirmwareProfile(const std::string& firmwareId);
@@ -154,16 +178,29 @@ class MainWindow : public QMainWindow, private MenuEditListener {
 
   QToolBar* toolBar_ = nullptr;           // ToolBar1
   QComboBox* profileSelector_ = nullptr;  // ComboBox2
-  QTreeView* menuTree_ = nullptr;         // TreeView1
+  MenuTreeView* menuTree_ = nullptr;      // TreeView1
   QLabel* kindLabel_ = nullptr;           // Label1
-  QComboBox* kindList_ = nullptr;         // ComboBox1
-  QPlainTextEdit* summary_ = nullptr;     // TntMemo1
-  QGroupBox* saveMode_ = nullptr;         // RadioGroup1
-  QRadioButton* record22_ = nullptr;      // RadioButton1
-  QRadioButton* record36_ = nullptr;      // RadioButton2
-  QCheckBox* saveAllData_ = nullptr;      // CheckBox1
-  QCheckBox* c698pFix_ = nullptr;         // CheckBox2
-  QGroupBox* iconMarker_ = nullptr;       // RadioGroup2
+  KindListBox* kindList_ = nullptr;       // ComboBox1
+  QMenu* popupMenu1_ = nullptr;           // PopupMenu1, on ComboBox1
+  QMenu* popupMenu2_ = nullptr;           // PopupMenu2, on TreeView1
+  QMenu* addSubitem_ = nullptr;
+  QMenu* addItem_ = nullptr;
+  QAction* AddFirst1 = nullptr;  // "Add subitem" > "Add First"
+  QAction* AddChild1 = nullptr;  // "Add subitem" > "Add Last"
+  QAction* AddFirst2 = nullptr;  // "Add item" > "Add First"
+  QAction* AddItem1 = nullptr;   // "Add item" > "Add Before"
+  QAction* Replace1 = nullptr;
+  QAction* MenuItem1 = nullptr;  // "Modify item"
+  QAction* Deleteitem1 = nullptr;
+  QAction* Moveup1 = nullptr;
+  QAction* Movedown1 = nullptr;
+  QPlainTextEdit* summary_ = nullptr;  // TntMemo1
+  QGroupBox* saveMode_ = nullptr;      // RadioGroup1
+  QRadioButton* record22_ = nullptr;   // RadioButton1
+  QRadioButton* record36_ = nullptr;   // RadioButton2
+  QCheckBox* saveAllData_ = nullptr;   // CheckBox1
+  QCheckBox* c698pFix_ = nullptr;      // CheckBox2
+  QGroupBox* iconMarker_ = nullptr;    // RadioGroup2
   QRadioButton* marker06_ = nullptr;
   QRadioButton* marker0C_ = nullptr;
   QLabel* formatPanel_ = nullptr;     // StatusBar1, panel 0

@@ -1,8 +1,7 @@
 // Whole-document comparisons and the model's invariants, for tests that drive many edits.
 #pragma once
 
-#include <gtest/gtest.h>
-
+#include <array>
 #include <string>
 
 #include "mma/menu_document.h"
