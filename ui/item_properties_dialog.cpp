@@ -40,6 +40,20 @@ QString Latin1(const std::string& s) {
   return QString::fromLatin1(s.data(), qsizetype(s.size()));
 }
 
+// A row of a title list: "#" and its number among the rows when it was added, the language's
+// two digits, the text.
+void AppendRow(QTableWidget* table, const TitleRow& row) {
+  const int r = table->rowCount();
+  table->insertRow(r);
+  table->setItem(r, 0, new QTableWidgetItem(QStringLiteral("#%1").arg(r + 1)));
+  auto* id = new QTableWidgetItem(QString::fromStdString(LanguageIdText(row.LanguageId)));
+  id->setTextAlignment(Qt::AlignCenter);
+  table->setItem(r, 1, id);
+  auto* text = new QTableWidgetItem(Utf16(row.Text));
+  text->setTextAlignment(Qt::AlignCenter);
+  table->setItem(r, 2, text);
+}
+
 QLineEdit* Field(QWidget* parent, const char* name, int maxLength) {
   auto* field = new QLineEdit(parent);
   field->setObjectName(QString::fromLatin1(name));
@@ -404,15 +418,7 @@ void ItemPropertiesDialog::FillFromForm() {
 void ItemPropertiesDialog::FillList(TitleList& list) {
   list.table->setRowCount(0);
   for (const TitleRow& row : *list.rows) {
-    const int r = list.table->rowCount();
-    list.table->insertRow(r);
-    list.table->setItem(r, 0, new QTableWidgetItem(QStringLiteral("#%1").arg(r + 1)));
-    auto* id = new QTableWidgetItem(QString::fromStdString(LanguageIdText(row.LanguageId)));
-    id->setTextAlignment(Qt::AlignCenter);
-    list.table->setItem(r, 1, id);
-    auto* text = new QTableWidgetItem(Utf16(row.Text));
-    text->setTextAlignment(Qt::AlignCenter);
-    list.table->setItem(r, 2, text);
+    AppendRow(list.table, row);
   }
   const bool rows = !list.rows->empty();
   list.add->setEnabled(list.rows->size() < kMaxListRows &&
@@ -428,16 +434,7 @@ void ItemPropertiesDialog::ListAdd(TitleList& list) {
   entry.Prepare(QString());
   if (context_.prompts->Exec(entry) != QDialog::Accepted || entry.Text().isEmpty()) return;
   list.rows->push_back({std::uint8_t(entry.LanguagePosition() + 1), Utf16(entry.Text())});
-  const int r = list.table->rowCount();
-  list.table->insertRow(r);
-  list.table->setItem(r, 0, new QTableWidgetItem(QStringLiteral("#%1").arg(r + 1)));
-  auto* id =
-      new QTableWidgetItem(QString::fromStdString(LanguageIdText(list.rows->back().LanguageId)));
-  id->setTextAlignment(Qt::AlignCenter);
-  list.table->setItem(r, 1, id);
-  auto* text = new QTableWidgetItem(entry.Text());
-  text->setTextAlignment(Qt::AlignCenter);
-  list.table->setItem(r, 2, text);
+  AppendRow(list.table, list.rows->back());
   if (list.rows->size() >= kMaxListRows) list.add->setEnabled(false);
   list.edit->setEnabled(true);
   list.remove->setEnabled(true);
