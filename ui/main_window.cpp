@@ -21,6 +21,8 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QTreeView>
+#include <QUndoCommand>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 #include "about_box.h"
@@ -40,6 +42,27 @@ namespace trellune::ui {
 namespace fs = std::filesystem;
 
 namespace {
+
+// One step of the history: the whole document before and after it. A menu is small (at most
+// 254 items and 64 KiB of data), so keeping both is simpler and surer than inverse edits.
+class SnapshotStep : public QUndoCommand {
+ public:
+  SnapshotStep(const QString& caption, MenuDocument before, MenuDocument after, MainWindow* window)
+      : QUndoCommand(caption),
+        before_(std::move(before)),
+        after_(std::move(after)),
+        window_(window) {}
+  void undo() override { window_->RestoreDocument(before_); }
+  void redo() override {
+    if (applied_) window_->RestoreDocument(after_);
+    applied_ = true;  // pushed after the edit was made
+  }
+
+ private:
+  MenuDocument before_, after_;
+  MainWindow* window_;
+  bool applied_ = false;
+};
 
 const char* const kAllFiles = "All Files (*)";  // menu files have no extension
 
@@ -198,6 +221,10 @@ void MainWindow::BuildActions() {
   file->addActions({FileNew1, FileOpen1, FileSave1, PhoneOpen, PhoneSave, PhoneRestart});
   file->addSeparator();
   file->addAction(FileExit1);
+  BuildHistory();
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+  edit->setObjectName(QStringLiteral("Edit1"));
+  edit->addActions({EditUndo1, EditRedo1});
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   help->setObjectName(QStringLiteral("Help1"));
   help->addAction(HelpAbout1);
@@ -208,7 +235,7 @@ void MainWindow::BuildWidgets() {
   toolBar_->setObjectName(QStringLiteral("ToolBar1"));
   toolBar_->setMovable(false);
   toolBar_->setIconSize(QSize(24, 24));
-  toolBar_->addActions({newButton_, openButton_, saveButton_});
+  toolBar_->addActions({newButton_, openButton_, saveButton_, EditUndo1, EditRedo1});
   toolBar_->addSeparator();
   toolBar_->addActions({phoneOpenButton_, phoneSaveButton_});
   toolBar_->addSeparator();
@@ -255,10 +282,12 @@ void MainWindow::BuildWidgets() {
   };
   drops.canDropKind = [this](int k, const MenuNode* t) { return bool(editor_.CanDropKind(k, t)); };
   drops.dropNode = [this](const MenuNode* d, const MenuNode* t) {
-    editor_.DropNode(d, t);
+    Step(QStringLiteral("Move item"), [&] { return editor_.DropNode(d, t); });
     SelectNode(d);
   };
-  drops.dropKind = [this](int k, const MenuNode* t) { Added(editor_.DropKind(k, t), true); };
+  drops.dropKind = [this](int k, const MenuNode* t) {
+    Added(Step(QStringLiteral("Add item"), [&] { return editor_.DropKind(k, t); }), true);
+  };
   menuTree_->SetDropHandler(std::move(drops));
   columns->addWidget(menuTree_, 1);
 
@@ -317,11 +346,15 @@ void MainWindow::BuildWidgets() {
   connect(record22_, &QRadioButton::clicked, this, &MainWindow::RadioButton1Click);
   connect(record36_, &QRadioButton::clicked, this, &MainWindow::RadioButton2Click);
   connect(saveAllData_, &QCheckBox::clicked, this, &MainWindow::CheckBox1Click);
-  connect(c698pFix_, &QCheckBox::clicked, this, [this](bool on) { editor_.SetC698pFix(on); });
-  connect(marker06_, &QRadioButton::clicked, this,
-          [this] { editor_.SetIconMarker(IconMarker::k06); });
-  connect(marker0C_, &QRadioButton::clicked, this,
-          [this] { editor_.SetIconMarker(IconMarker::k0C); });
+  connect(c698pFix_, &QCheckBox::clicked, this, [this](bool on) {
+    Step(QStringLiteral("c698p mma_ucp fix"), [&] { editor_.SetC698pFix(on); });
+  });
+  connect(marker06_, &QRadioButton::clicked, this, [this] {
+    Step(QStringLiteral("Custom icon attribute"), [&] { editor_.SetIconMarker(IconMarker::k06); });
+  });
+  connect(marker0C_, &QRadioButton::clicked, this, [this] {
+    Step(QStringLiteral("Custom icon attribute"), [&] { editor_.SetIconMarker(IconMarker::k0C); });
+  });
 
   QStatusBar* bar = statusBar();
   bar->setObjectName(QStringLiteral("StatusBar1"));
@@ -333,12 +366,15 @@ void MainWindow::BuildWidgets() {
   phonePanel_->setObjectName(QStringLiteral("StatusBar1Panel1"));
   phonePanel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   phonePanel_->setMinimumWidth(100);
+  modifiedPanel_ = new QLabel(bar);
+  modifiedPanel_->setObjectName(QStringLiteral("StatusBar1Panel2"));
   phoneIndicator_ = new QFrame(bar);
   phoneIndicator_->setObjectName(QStringLiteral("Shape1"));
   phoneIndicator_->setFixedSize(43, 17);
   phoneIndicator_->setFrameShape(QFrame::Box);
   phoneIndicator_->setAutoFillBackground(true);
   bar->addWidget(formatPanel_);
+  bar->addWidget(modifiedPanel_);
   bar->addPermanentWidget(phonePanel_, 1);
   bar->addPermanentWidget(phoneIndicator_);
 }
@@ -401,6 +437,55 @@ void MainWindow::BuildPopupMenus() {
   connect(kindList_, &QComboBox::activated, this, &MainWindow::ComboBox1Click);
 }
 
+void MainWindow::BuildHistory() {
+  history_ = new QUndoStack(this);
+  history_->setUndoLimit(200);
+  EditUndo1 = history_->createUndoAction(this, QStringLiteral("&Undo"));
+  EditUndo1->setObjectName(QStringLiteral("EditUndo1"));
+  EditUndo1->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+  EditUndo1->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
+  EditRedo1 = history_->createRedoAction(this, QStringLiteral("&Redo"));
+  EditRedo1->setObjectName(QStringLiteral("EditRedo1"));
+  EditRedo1->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
+  EditRedo1->setShortcuts(
+      {QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))});
+  connect(history_, &QUndoStack::cleanChanged, this, [this](bool clean) {
+    modifiedPanel_->setText(clean || editor_.Tree().Empty() ? QString()
+                                                            : QStringLiteral("Modified"));
+  });
+}
+
+void MainWindow::ClearHistory() {
+  history_->clear();
+  history_->setClean();
+  modifiedPanel_->clear();
+}
+
+void MainWindow::PushStep(const QString& caption, MenuDocument before) {
+  history_->push(new SnapshotStep(caption, std::move(before), editor_.Document(), this));
+}
+
+QString MainWindow::ModifiedPanelText() const {
+  return modifiedPanel_->text();
+}
+
+void MainWindow::RestoreDocument(const MenuDocument& doc) {
+  // The same menu at another moment: the folders open and the item selected stay so, by
+  // their place in the tree.
+  std::vector<std::size_t> open;
+  for (std::size_t p = 0; p < editor_.Tree().Count(); ++p)
+    if (menuTree_->isExpanded(model_->IndexOf(editor_.Tree().NodeAt(p)))) open.push_back(p);
+  const MenuNode* selected = SelectedNode();
+  const std::optional<std::size_t> current =
+      selected ? std::optional(editor_.Tree().PositionOf(selected)) : std::nullopt;
+  editor_.Restore(doc);
+  for (std::size_t p : open)
+    if (const MenuNode* node = editor_.Tree().NodeAt(p)) menuTree_->expand(model_->IndexOf(node));
+  if (current)
+    if (const MenuNode* node = editor_.Tree().NodeAt(*current)) SelectNode(node);
+  UpdateCommands();
+}
+
 const MenuNode* MainWindow::SelectedNode() const {
   return model_->NodeOf(menuTree_->currentIndex());
 }
@@ -452,13 +537,18 @@ void MainWindow::AddCommand(AddPlacement placement) {
   const MenuNode* node = SelectedNode();
   if (!node || kindList_->currentIndex() < 0) return;
   if (!editor_.CanAdd(node, placement)) return;
-  Added(editor_.Add(node, placement, kindList_->currentIndex()), false);
+  const bool subitem =
+      placement == AddPlacement::SubitemFirst || placement == AddPlacement::SubitemLast;
+  Added(Step(subitem ? QStringLiteral("Add subitem") : QStringLiteral("Add item"),
+             [&] { return editor_.Add(node, placement, kindList_->currentIndex()); }),
+        false);
 }
 
 void MainWindow::Replace1Click() {
   const MenuNode* node = SelectedNode();
   if (!node || kindList_->currentIndex() < 0 || !editor_.CanReplace(node)) return;
-  const EditOutcome outcome = editor_.Replace(node, kindList_->currentIndex());
+  const EditOutcome outcome = Step(
+      QStringLiteral("Replace"), [&] { return editor_.Replace(node, kindList_->currentIndex()); });
   if (!outcome) {
     prompts_.Show(this, {outcome.refusal, "Tree editing", MessageIcon::Warning});
     return;
@@ -473,15 +563,15 @@ void MainWindow::Deleteitem1Click() {
   if (!prompts_.Ask(this, {"The item and all its subitems will be deleted\r\n           Continue?",
                            "Warning", MessageIcon::Warning}))
     return;
-  editor_.Delete(node);
+  Step(QStringLiteral("Delete item"), [&] { return editor_.Delete(node); });
 }
 
 void MainWindow::Moveup1Click() {
-  editor_.MoveUp(SelectedNode());
+  Step(QStringLiteral("Move up"), [&] { return editor_.MoveUp(SelectedNode()); });
 }
 
 void MainWindow::Movedown1Click() {
-  editor_.MoveDown(SelectedNode());
+  Step(QStringLiteral("Move down"), [&] { return editor_.MoveDown(SelectedNode()); });
 }
 
 // --- profiles ---
@@ -507,6 +597,7 @@ void MainWindow::ShowProfileMessages(const std::vector<UserMessage>& messages) {
 }
 
 void MainWindow::ApplyFirmwareProfile(const std::string& firmwareId) {
+  ClearHistory();
   const ProfileLoad load = editor_.LoadProfile(appDir_, firmwareId, SelectorEntries(profileNames_));
   ShowSelectorEntry(load.selectorIndex, firmwareId);
   // Shown once the identification has ended and the window takes input again.
@@ -516,6 +607,7 @@ void MainWindow::ApplyFirmwareProfile(const std::string& firmwareId) {
 void MainWindow::ComboBox2Select(int index) {
   const std::vector<std::string> entries = SelectorEntries(profileNames_);
   if (index < 0 || std::size_t(index) >= entries.size()) return;
+  ClearHistory();  // a profile changes the kinds the steps were made with
   switch (ActionForSelectorEntry(std::size_t(index), entries.size())) {
     case SelectorAction::CreateNew:
       CreateNewProfile();
@@ -600,15 +692,17 @@ void MainWindow::RefreshKindList() {
 }
 
 void MainWindow::RadioButton1Click() {
-  editor_.SelectRecordLength(record22_->isChecked() ? 22 : 36);
+  Step(QStringLiteral("22-byte"),
+       [&] { editor_.SelectRecordLength(record22_->isChecked() ? 22 : 36); });
 }
 
 void MainWindow::RadioButton2Click() {
-  editor_.SelectRecordLength(record36_->isChecked() ? 36 : 22);
+  Step(QStringLiteral("36-byte"),
+       [&] { editor_.SelectRecordLength(record36_->isChecked() ? 36 : 22); });
 }
 
 void MainWindow::CheckBox1Click() {
-  editor_.SetSaveAllData(saveAllData_->isChecked());
+  Step(QStringLiteral("Save all data"), [&] { editor_.SetSaveAllData(saveAllData_->isChecked()); });
 }
 
 // --- the tree, the summary, the status ---
@@ -706,6 +800,7 @@ void MainWindow::ShowError(const std::string& text, const std::string& caption) 
 
 void MainWindow::FileNew1Execute() {
   editor_.NewMenu();
+  ClearHistory();
   menuTree_->setCurrentIndex(model_->IndexOf(editor_.Tree().MenuRoot()));
   MenuLoaded();
 }
@@ -719,6 +814,7 @@ void MainWindow::FileOpen1Execute() {
 void MainWindow::OpenPath(const fs::path& path) {
   editor_.Clear();
   ReadWithProfileCheck(path);
+  ClearHistory();
   if (!editor_.Tree().Empty()) MenuLoaded();
 }
 
@@ -750,7 +846,10 @@ void MainWindow::FileSave1Execute() {
   const QString chosen = prompts_.SaveFileName(this, QStringLiteral("Save as"), QString(kAllFiles));
   if (chosen.isEmpty()) return;
   try {
-    if (auto refusal = editor_.Save(chosen.toStdString())) prompts_.Show(this, *refusal);
+    if (auto refusal = editor_.Save(chosen.toStdString()))
+      prompts_.Show(this, *refusal);
+    else
+      history_->setClean();
   } catch (const FileError& e) {
     ShowError(e.what());
   }
@@ -782,6 +881,7 @@ void MainWindow::PhoneOpenExecute() {
     ReadWithProfileCheck(copied);
     MenuLoaded(false);
   }
+  ClearHistory();
   std::error_code ec;
   if (fs::exists(midletTempFile_, ec)) LoadMidletList();
   kindListEnabled_ = true;
@@ -858,6 +958,8 @@ void MainWindow::PhoneSaveExecute() {
         backup.empty() ? std::string("the phone had no menu before")
                        : "the previous menu is in backups/" + backup.filename().string();
     ShowError("The menu on the phone differs from what was sent; " + previous);
+  } else if (written) {
+    history_->setClean();  // the phone holds the menu as it is now
   }
   done();
 }
@@ -900,7 +1002,8 @@ void MainWindow::ModifyItem(const MenuNode* node) {
   dialog.LoadItem(editor_.Document().ItemData[item.Id], item.ItemType, item.Flags, item.Attributes,
                   position < 8);
   if (prompts_.Exec(dialog) != QDialog::Accepted) return;
-  const EditOutcome done = editor_.ApplyItemProperties(node, dialog.Result());
+  const EditOutcome done = Step(QStringLiteral("Modify item"),
+                                [&] { return editor_.ApplyItemProperties(node, dialog.Result()); });
   if (!done) prompts_.Show(this, {done.refusal, "Item properties", MessageIcon::Error});
 }
 
@@ -933,6 +1036,13 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     phone_->Session().PhoneFileList.clear();
     phone_->Session().PictureList.clear();
   }
+  // Unsaved changes: Save runs "Save as"; closing is never refused.
+  if (!editor_.Tree().Empty() && !history_->isClean() &&
+      prompts_.Choose(
+          this,
+          {"The menu has unsaved changes. Save them before closing?", "", MessageIcon::Question},
+          {QStringLiteral("Save"), QStringLiteral("Discard")}) == 0)
+    FileSave1Execute();
   DeleteTemporaryFiles();
   if (phone_->HasBackend() && phone_->Session().SavedToPhone && phone_->Session().PhoneConnected &&
       prompts_.Ask(this, {"mma_ucp was stored to the phone\r\n      Should we reboot it?", "",

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "j2mest/java_slots.h"
@@ -27,6 +28,7 @@ class QRadioButton;
 class QToolBar;
 class QMenu;
 class QTreeView;
+class QUndoStack;
 
 namespace trellune::ui {
 
@@ -91,8 +93,18 @@ class MainWindow : public QMainWindow, private MenuEditListener {
   // Open without the file dialog (a FILE given at start, a file dropped on the window).
   void OpenPath(const std::filesystem::path& path);
 
+  // The undo history; clean while the menu is as last opened or saved.
+  QUndoStack& History() { return *history_; }
+  // Runs an edit as one step of the history, named `caption` ("Delete item"), when it
+  // changes the document.
+  template <typename Edit>
+  auto Step(const QString& caption, Edit&& edit);
+  // Puts back a document of the history, keeping the folders open that were.
+  void RestoreDocument(const MenuDocument& doc);
+
   // The first status panel's text and the item summary's lines.
   QString FormatPanelText() const;
+  QString ModifiedPanelText() const;
   QString PhonePanelText() const;
 
  protected:
@@ -105,6 +117,9 @@ class MainWindow : public QMainWindow, private MenuEditListener {
   void BuildActions();
   void BuildWidgets();
   void BuildPopupMenus();
+  void BuildHistory();
+  void ClearHistory();
+  void PushStep(const QString& caption, MenuDocument before);
   // After an add or a drop: the new node selected, a custom item's dialog, the shortcut.
   void Added(const EditOutcome& outcome, bool selectNew);
   void FillProfileSelector();
@@ -203,10 +218,28 @@ class MainWindow : public QMainWindow, private MenuEditListener {
   QGroupBox* iconMarker_ = nullptr;    // RadioGroup2
   QRadioButton* marker06_ = nullptr;
   QRadioButton* marker0C_ = nullptr;
-  QLabel* formatPanel_ = nullptr;     // StatusBar1, panel 0
-  QLabel* phonePanel_ = nullptr;      // StatusBar1, panel 1
+  QLabel* formatPanel_ = nullptr;    // StatusBar1, panel 0
+  QLabel* phonePanel_ = nullptr;     // StatusBar1, panel 1
+  QLabel* modifiedPanel_ = nullptr;  // \"Modified\" while the menu is unsaved
+  QUndoStack* history_ = nullptr;
+  QAction* EditUndo1 = nullptr;
+  QAction* EditRedo1 = nullptr;
   QFrame* phoneIndicator_ = nullptr;  // Shape1
 };
+
+template <typename Edit>
+auto MainWindow::Step(const QString& caption, Edit&& edit) {
+  MenuDocument before = editor_.Document();
+  const std::uint64_t revision = editor_.Revision();
+  if constexpr (std::is_void_v<decltype(edit())>) {
+    edit();
+    if (editor_.Revision() != revision) PushStep(caption, std::move(before));
+  } else {
+    auto result = edit();
+    if (editor_.Revision() != revision) PushStep(caption, std::move(before));
+    return result;
+  }
+}
 
 // The lines of the item summary for a node (empty for "Softkeys" and "Menu Root", which hide
 // it).

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
+#include <vector>
 
 namespace trellune::ui {
 namespace {
@@ -42,6 +44,18 @@ bool DialogPrompts::Ask(QWidget* owner, const UserMessage& question) {
                   QMessageBox::Yes | QMessageBox::No, owner);
   box.setDefaultButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
+}
+
+int DialogPrompts::Choose(QWidget* owner, const UserMessage& question, const QStringList& buttons) {
+  QMessageBox box(IconOf(question.icon), DisplayText(question.caption), DisplayText(question.text),
+                  QMessageBox::NoButton, owner);
+  std::vector<QPushButton*> made;
+  for (const QString& text : buttons) made.push_back(box.addButton(text, QMessageBox::AcceptRole));
+  if (!made.empty()) box.setDefaultButton(made.front());
+  box.exec();
+  for (std::size_t i = 0; i < made.size(); ++i)
+    if (box.clickedButton() == made[i]) return int(i);
+  return int(made.size()) - 1;
 }
 
 QString DialogPrompts::OpenFileName(QWidget* owner, const QString& title, const QString& filter) {

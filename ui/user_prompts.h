@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include "messages.h"
 
@@ -19,6 +20,9 @@ class UserPrompts {
   virtual void Show(QWidget* owner, const UserMessage& message) = 0;
   // A question with Yes and No buttons; true for Yes.
   virtual bool Ask(QWidget* owner, const UserMessage& question) = 0;
+  // A question whose buttons name their actions ("Save", "Discard"); the index of the one
+  // chosen. The first is the default.
+  virtual int Choose(QWidget* owner, const UserMessage& question, const QStringList& buttons) = 0;
   // A file dialog for an existing file, or for a file to write; empty when cancelled.
   // `filter` in Qt's form: "CG1 binaries (*.bin *.smg);;All files (*)".
   virtual QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
@@ -33,6 +37,7 @@ class DialogPrompts : public UserPrompts {
  public:
   void Show(QWidget* owner, const UserMessage& message) override;
   bool Ask(QWidget* owner, const UserMessage& question) override;
+  int Choose(QWidget* owner, const UserMessage& question, const QStringList& buttons) override;
   QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) override;
   QString SaveFileName(QWidget* owner, const QString& title, const QString& filter) override;
   int Exec(QDialog& dialog) override;

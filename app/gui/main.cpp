@@ -21,6 +21,9 @@ class UnattendedPrompts : public trellune::ui::UserPrompts {
     std::cerr << trellune::ui::DisplayText(m.text).toStdString() << '\n';
   }
   bool Ask(QWidget*, const trellune::UserMessage&) override { return false; }
+  int Choose(QWidget*, const trellune::UserMessage&, const QStringList& buttons) override {
+    return int(buttons.size()) - 1;
+  }
   QString OpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
   QString SaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
   int Exec(QDialog&) override { return 0; }

@@ -366,6 +366,13 @@ void MenuEditor::NewMenu() {
   Reset(std::move(fresh));
 }
 
+void MenuEditor::Restore(MenuDocument doc) {
+  const bool kindsChanged = doc.Kinds.KnownKindCount != doc_.Kinds.KnownKindCount ||
+                            doc.Kinds.KindNames != doc_.Kinds.KindNames;
+  Reset(std::move(doc));
+  if (kindsChanged) Notify([](MenuEditListener& l) { l.KindsChanged(); });
+}
+
 void MenuEditor::Clear() {
   Reset(WithoutMenu());
 }

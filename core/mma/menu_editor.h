@@ -83,6 +83,12 @@ class MenuEditor {
   const MenuDocument& Document() const { return doc_; }
   const MenuTree& Tree() const { return doc_.Tree; }
 
+  // Counts the changes made: it moves on whenever listeners hear of one, so a caller can see
+  // whether a command changed anything.
+  std::uint64_t Revision() const { return revision_; }
+  // Puts back a whole document kept earlier (an undo history's step); listeners hear a reset.
+  void Restore(MenuDocument doc);
+
   void AddListener(MenuEditListener* listener);
   void RemoveListener(MenuEditListener* listener);
 
@@ -173,10 +179,12 @@ class MenuEditor {
 
   template <typename F>
   void Notify(F&& f) {
+    ++revision_;
     for (MenuEditListener* l : listeners_) f(*l);
   }
 
   MenuDocument doc_;
+  std::uint64_t revision_ = 0;
   std::vector<MenuEditListener*> listeners_;
 };
 

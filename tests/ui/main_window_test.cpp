@@ -115,12 +115,12 @@ void MainWindowTest::startUpState() {
   }
   QStringList menus;
   for (QAction* a : w.menuBar()->actions()) menus << a->text();
-  QCOMPARE(menus, (QStringList{"&File", "&Help"}));
+  QCOMPARE(menus, (QStringList{"&File", "&Edit", "&Help"}));
   QStringList buttons;
   for (QAction* a : h.Find<QToolBar>("ToolBar1")->actions())
     if (!a->isSeparator() && !a->text().isEmpty()) buttons << a->objectName();
-  QCOMPARE(buttons, (QStringList{"FileNew1", "FileOpen1", "FileSave1Button", "PhoneOpen",
-                                 "PhoneSave", "PhoneRestart"}));
+  QCOMPARE(buttons, (QStringList{"FileNew1", "FileOpen1", "FileSave1Button", "EditUndo1",
+                                 "EditRedo1", "PhoneOpen", "PhoneSave", "PhoneRestart"}));
 
   auto* selector = h.Find<QComboBox>("ComboBox2");
   QVERIFY(selector->isEditable());

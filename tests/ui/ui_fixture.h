@@ -42,6 +42,12 @@ class ScriptedPrompts : public UserPrompts {
     if (!answers.empty()) answers.pop_front();
     return yes;
   }
+  int Choose(QWidget*, const UserMessage& m, const QStringList& buttons) override {
+    shown.push_back({"choose", m.text, buttons.join('|').toStdString(), m.icon});
+    const int chosen = choices.empty() ? int(buttons.size()) - 1 : choices.front();
+    if (!choices.empty()) choices.pop_front();
+    return chosen;
+  }
   QString OpenFileName(QWidget*, const QString& title, const QString& filter) override {
     shown.push_back({"open", title.toStdString(), filter.toStdString()});
     return Next();
@@ -65,6 +71,7 @@ class ScriptedPrompts : public UserPrompts {
 
   std::vector<Shown> shown;
   std::deque<bool> answers;   // for Ask; No when empty
+  std::deque<int> choices;    // for Choose; the last button when empty
   std::deque<QString> files;  // for the file dialogs; cancelled when empty
   std::function<int(QDialog&)> onExec;
 
