@@ -120,16 +120,28 @@ std::vector<std::string> KindList::BuildActiveKindList(const std::vector<std::st
   return unsupported;
 }
 
+namespace {
+// The length and the first character rule out most names before a comparison.
+bool SameName(const std::string& kind, std::string_view name) {
+  return kind.size() == name.size() && !name.empty() && kind[0] == name[0] && kind == name;
+}
+}  // namespace
+
 std::uint8_t KindList::FindKindIndex(std::string_view name) const {
+  if (name.empty()) {
+    for (int i = 0; i < kBuiltinKindCount; ++i)
+      if (KindNames[i].empty()) return static_cast<std::uint8_t>(i);
+    return kKindNotFound;
+  }
   for (int i = 0; i < kBuiltinKindCount; ++i)
-    if (KindNames[i] == name) return static_cast<std::uint8_t>(i);
+    if (SameName(KindNames[i], name)) return static_cast<std::uint8_t>(i);
   return kKindNotFound;
 }
 
 bool KindList::IsKnownName(std::string_view name, std::uint16_t count) const {
   if (IsCustomName(name)) return count > 0;
   for (int i = 0; i < count && i < kBuiltinKindCount; ++i)
-    if (KindNames[i] == name) return true;
+    if (SameName(KindNames[i], name)) return true;
   return false;
 }
 

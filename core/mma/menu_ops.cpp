@@ -25,7 +25,7 @@ void CollectOldIds(const NodeList& run, std::vector<std::uint8_t>& out) {
 }
 
 struct Renumbering {
-  MenuDocument& doc;
+  ItemDataTable& data;
   MenuNode* root;
   ItemDataTable fresh;
   std::vector<std::uint8_t> oldIds;  // in pre-order
@@ -55,7 +55,7 @@ struct Renumbering {
   void CarryData(std::uint8_t oldId, std::uint8_t newId) {
     std::optional<ItemDataBlock> block;
     if (!moved[oldId]) {
-      block = std::move(doc.ItemData.Slots[oldId]);
+      block = std::move(data.Slots[oldId]);
       moved[oldId] = true;
       movedTo[oldId] = newId;
     } else {
@@ -101,15 +101,20 @@ std::uint8_t ItemRecordNumber(const MenuTree& tree, const MenuNode& node) {
 }
 
 void RenumberItems(MenuDocument& doc) {
-  Renumbering r{doc, doc.Tree.MenuRoot(), {}, {}};
-  for (int slot = 3; slot <= 9; ++slot) r.fresh.Slots[slot] = std::move(doc.ItemData.Slots[slot]);
+  RenumberItems(doc.Tree, doc.ItemData);
+}
+
+void RenumberItems(MenuTree& tree, ItemDataTable& data) {
+  Renumbering r{data, tree.MenuRoot(), {}, {}};
+  for (int slot = 3; slot <= 9; ++slot) r.fresh.Slots[slot] = std::move(data.Slots[slot]);
   if (r.root) {
+    r.oldIds.reserve(tree.Count());
     CollectOldIds(r.root->Children, r.oldIds);
     std::uint8_t next = 11;
     NumberRun(r.root->Children, next);
     r.Run(r.root->Children);
   }
-  doc.ItemData = std::move(r.fresh);
+  data = std::move(r.fresh);
 }
 
 void AttachData(MenuDocument& doc, MenuNode& node) {

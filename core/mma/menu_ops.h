@@ -18,6 +18,7 @@ std::uint8_t ItemRecordNumber(const MenuTree& tree, const MenuNode& node);
 // moves their data blocks to their new slots. Data of main items without HasData, and data
 // attached to the container or the main menu root, is dropped.
 void RenumberItems(MenuDocument& doc);
+void RenumberItems(MenuTree& tree, ItemDataTable& data);
 
 // Gives the item the block just stored in its slot: HasData, OwnerId, DataLength.
 void AttachData(MenuDocument& doc, MenuNode& node);

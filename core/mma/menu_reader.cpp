@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 
 #include "io/file_io.h"
@@ -19,18 +20,48 @@ std::uint16_t Be16(const std::uint8_t* p) {
 }
 
 // A UTF-16 big-endian string from a byte range, up to its 0x0000 unit (or the range's end).
+// Four units at a time: a 64-bit word holds four 16-bit lanes, whose byte order is swapped
+// from the file's big-endian; a lane of zero ends the string.
 std::u16string Utf16Until0(const std::uint8_t* p, std::size_t bytes) {
+  constexpr std::uint64_t kLow = 0x0001000100010001, kHigh = 0x8000800080008000;
+  const std::size_t max = bytes / 2;
   std::size_t units = 0;
-  while (units < bytes / 2 && (p[2 * units] | p[2 * units + 1])) ++units;
-  std::u16string s(units, u'\0');
-  for (std::size_t i = 0; i < units; ++i) s[i] = char16_t(p[2 * i] << 8 | p[2 * i + 1]);
+  for (; units + 4 <= max; units += 4) {
+    std::uint64_t w;
+    std::memcpy(&w, p + 2 * units, 8);
+    if ((w - kLow) & ~w & kHigh) break;  // some lane is zero
+  }
+  while (units < max && (p[2 * units] | p[2 * units + 1])) ++units;
+  std::u16string s;
+  s.resize(units);
+  char* out = reinterpret_cast<char*>(s.data());
+  std::size_t i = 0;
+  for (; i + 4 <= units; i += 4) {
+    std::uint64_t w;
+    std::memcpy(&w, p + 2 * i, 8);
+    w = ((w & 0x00FF00FF00FF00FF) << 8) | ((w >> 8) & 0x00FF00FF00FF00FF);
+    std::memcpy(out + 2 * i, &w, 8);
+  }
+  for (; i < units; ++i) s[i] = char16_t(p[2 * i] << 8 | p[2 * i + 1]);
   return s;
 }
 
+// What a read builds: the parts of a document a file gives. The document takes them over
+// only when the whole file was read.
+struct ReadMenu {
+  MenuTree Tree;
+  ItemDataTable ItemData;
+  std::uint8_t DataItemCount = 0;
+  std::uint8_t CustomItemCount = 0;
+  int RecordLength = 0;
+  std::size_t DataAreaOffset = 0;
+  FormatOptions Options;
+};
+
 class Reader {
  public:
-  // Reads into `doc`, a fresh document, checking kind names against `kinds`.
-  Reader(std::span<const std::uint8_t> bytes, MenuDocument& doc, const KindList& kinds)
+  // Reads into `doc`, checking kind names against `kinds`.
+  Reader(std::span<const std::uint8_t> bytes, ReadMenu& doc, const KindList& kinds)
       : b_(bytes), doc_(doc), kinds_(kinds) {}
 
   std::vector<UserMessage> warnings;
@@ -62,7 +93,7 @@ class Reader {
     MenuNode* rootNode =
         doc_.Tree.Append(nullptr, "Menu Root", MenuRootItem(RootOrigin::ReadFromFile));
     ReadItemRun(kGroupMain, 10, rootNode);
-    RenumberItems(doc_);
+    RenumberItems(doc_.Tree, doc_.ItemData);
     if (b_.size() > doc_.DataAreaOffset) {
       ReadItemData(*doc_.Tree.SoftkeyContainer());
       ReadItemData(*rootNode);
@@ -147,9 +178,9 @@ class Reader {
         item.AllowSubitems = 1;
         text = item.Name;
       } else {
-        std::uint8_t k = kinds_.FindKindIndex(item.Name);
+        const std::uint8_t k = CheckKind(item);
         item.AllowSubitems = kinds_.FlagOf(k);
-        text = kinds_.KindDisplayNames[CheckKind(item)];
+        text = kinds_.KindDisplayNames[k];
       }
       const std::uint8_t child = item.ChildIndex;
       MenuNode* node = doc_.Tree.Append(parent, std::move(text), std::move(item));
@@ -180,9 +211,12 @@ class Reader {
   }
 
   ItemDataBlock ParseFrames(const std::uint8_t* d, std::size_t len, const TMMAItem& item) {
-    const std::string who = "item \"" + item.Name + "\"";
-    auto fail = [&who](const std::string& what) { Malformed("the data of " + who + " " + what); };
+    // The message names the item only when a check fails.
+    auto fail = [&item](const std::string& what) {
+      Malformed("the data of item \"" + item.Name + "\" " + what);
+    };
     ItemDataBlock block;
+    block.Entries.reserve(4);
     int unknownAt = -1;
     auto addEntry = [&](ItemDataEntry e) {
       if (block.Entries.size() >= kMaxEntries)
@@ -216,7 +250,12 @@ class Reader {
       if (pos + consumed > len)
         fail("has a frame of type " + std::to_string(code) + " that runs past its end");
 
-      ItemDataEntry e;
+      const bool known = IsKnownFrameCode(code);
+      if (known && block.Entries.size() >= kMaxEntries)
+        fail("has more than " + std::to_string(kMaxEntries) + " entries");
+      // Built where it is kept: an entry is a large value, not worth a move.
+      ItemDataEntry scratch;
+      ItemDataEntry& e = known ? block.Entries.emplace_back() : scratch;
       e.TypeCode = code;
       switch (code) {
         case kMenuTitles:
@@ -280,7 +319,6 @@ class Reader {
         }
       }
       UpdateLength(e);
-      addEntry(std::move(e));
       pos += consumed;
     }
     return block;
@@ -298,6 +336,7 @@ class Reader {
     const std::uint8_t* area = p + 1 + 4 * n;
     const std::size_t areaLen = flen - 1 - 4 * n;
     std::vector<TitleCell> titles;
+    titles.reserve(n);
     std::size_t prev = 0;
     for (std::size_t k = 0; k < n; ++k) {
       const std::uint8_t* cell = p + 1 + 4 * k;
@@ -313,7 +352,7 @@ class Reader {
   }
 
   std::span<const std::uint8_t> b_;
-  MenuDocument& doc_;
+  ReadMenu& doc_;
   const KindList& kinds_;
   int rl_ = 36;
   int nameWidth_ = 25;
@@ -331,14 +370,18 @@ UserMessage TruncatedRecordsWarning() {
 std::vector<UserMessage> ReadMenuBytes(std::span<const std::uint8_t> bytes, MenuDocument& doc) {
   // Read into a document of its own and take it over only when the whole file was read, so
   // a file that fails leaves the open menu as it was.
-  MenuDocument read;
+  ReadMenu read;
   read.Options = doc.Options;
   read.CustomItemCount = doc.CustomItemCount;
-  read.SaveFailed = doc.SaveFailed;
   Reader reader(bytes, read, doc.Kinds);
   reader.Read();
-  read.Kinds = std::move(doc.Kinds);
-  doc = std::move(read);
+  doc.Tree = std::move(read.Tree);
+  doc.ItemData = std::move(read.ItemData);
+  doc.DataItemCount = read.DataItemCount;
+  doc.CustomItemCount = read.CustomItemCount;
+  doc.RecordLength = read.RecordLength;
+  doc.DataAreaOffset = read.DataAreaOffset;
+  doc.Options = read.Options;
   return std::move(reader.warnings);
 }
 

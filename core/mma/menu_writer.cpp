@@ -1,6 +1,8 @@
 #include "mma/menu_writer.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 
 #include "io/file_io.h"
@@ -44,11 +46,8 @@ class Writer {
       throw Refused(CannotSave("it needs " + std::to_string(records) +
                                " records, and a file holds at most 255 (245 main items)"));
 
-    std::size_t dataBytes = 0;
-    doc_.Tree.ForEach([&](MenuNode& node) {
-      dataBytes += ComputeDataLength(doc_.ItemData[node.Item.Id], o_.saveAllData);
-    });
-    out_.reserve(10 + records * rl_ + dataBytes);
+    // Room for the records and as much data as a file can hold: one allocation.
+    out_.reserve(10 + records * rl_ + 0xFFFF);
     out_.assign(kTemplate.begin(), kTemplate.begin() + 10 + rl_);
     out_[1] = o_.c698pFix ? 0x03 : 0x01;
     out_[2] = std::uint8_t(records);
@@ -69,11 +68,17 @@ class Writer {
   }
 
   void PutRecordHead(const TMMAItem& item, std::uint8_t itemType) {
-    out_.insert(out_.end(), {itemType, item.ParentIndex, item.NextIndex, item.ChildIndex,
-                             item.Flags, item.Attributes});
-    for (int i = 0; i < nameWidth_; ++i)
-      out_.push_back(i < int(item.Name.size()) ? std::uint8_t(item.Name[i]) : 0);
-    if (rl_ == 36) out_.push_back(item.Group);
+    const std::size_t at = out_.size();
+    out_.resize(at + 6 + std::size_t(nameWidth_) + (rl_ == 36 ? 1 : 0));  // zeros: the padding
+    std::uint8_t* p = out_.data() + at;
+    p[0] = itemType;
+    p[1] = item.ParentIndex;
+    p[2] = item.NextIndex;
+    p[3] = item.ChildIndex;
+    p[4] = item.Flags;
+    p[5] = item.Attributes;
+    std::memcpy(p + 6, item.Name.data(), std::min(item.Name.size(), std::size_t(nameWidth_)));
+    if (rl_ == 36) p[6 + nameWidth_] = item.Group;
   }
 
   void WriteSingleRecord(const MenuNode& node) {
@@ -99,17 +104,28 @@ class Writer {
       // back what it leaves out.
       PutRecordHead(item, WrittenItemType(*node, o_.saveAllData));
       Put16(offset_);
+      // Each entry's length once: checked here, written with its frame later.
       const auto& slot = doc_.ItemData[item.Id];
+      std::uint32_t length = 0;
       if (slot)
-        for (const ItemDataEntry& e : slot->Entries)
-          if (EncodedLength(e) > 0xFFFF)
+        for (const ItemDataEntry& e : slot->Entries) {
+          const std::uint32_t entry = EncodedLength(e);
+          if (entry > 0xFFFF)
             throw Refused(
                 CannotSave("an entry of item \"" + item.Name + "\" holds more than 65,535 bytes"));
-      const std::uint32_t length = ComputeDataLength(slot, o_.saveAllData);
+          if (e.TypeCode != kUnknownGroup)
+            length += entry + 3;
+          else if (o_.saveAllData)
+            length += entry;
+          lengths_.push_back(entry);
+        }
       if (length > 0xFFFF)
         throw Refused(CannotSave("item \"" + item.Name + "\" has more than 65,535 bytes of data"));
       Put16(length);
-      if (length) dataIds_.push_back(item.Id);
+      if (length)
+        dataIds_.push_back(item.Id);
+      else if (slot)
+        lengths_.resize(lengths_.size() - slot->Entries.size());
       offset_ += length;
       if (offset_ > 0xFFFF)
         throw Refused(CannotSave("the menu has more than 65,535 bytes of attached data"));
@@ -120,39 +136,53 @@ class Writer {
 
   void PutUtf16(const std::u16string& s) {
     const std::size_t at = out_.size();
-    out_.resize(at + 2 * s.size() + 2);
+    out_.resize(at + 2 * s.size() + 2);  // the terminator's zeros included
     std::uint8_t* p = out_.data() + at;
-    for (char16_t u : s) {
-      *p++ = std::uint8_t(u >> 8);
-      *p++ = std::uint8_t(u);
+    const char* in = reinterpret_cast<const char*>(s.data());
+    std::size_t i = 0;
+    for (; i + 4 <= s.size(); i += 4) {  // four units a word, each swapped to big-endian
+      std::uint64_t w;
+      std::memcpy(&w, in + 2 * i, 8);
+      w = ((w & 0x00FF00FF00FF00FF) << 8) | ((w >> 8) & 0x00FF00FF00FF00FF);
+      std::memcpy(p + 2 * i, &w, 8);
     }
-    p[0] = p[1] = 0;
+    for (; i < s.size(); ++i) {
+      p[2 * i] = std::uint8_t(s[i] >> 8);
+      p[2 * i + 1] = std::uint8_t(s[i]);
+    }
+  }
+
+  void PutBytes(const void* data, std::size_t n) {
+    const std::size_t at = out_.size();
+    out_.resize(at + n);
+    std::memcpy(out_.data() + at, data, n);
   }
 
   // Data of every item that got a DataLength, in record order, so the data always matches
   // the offsets in the records.
   void WriteItemData() {
+    std::size_t next = 0;
     for (std::uint8_t id : dataIds_) {
       const auto& slot = doc_.ItemData[id];
       if (!slot) continue;
-      for (const ItemDataEntry& e : slot->Entries) WriteEntry(e);
+      for (const ItemDataEntry& e : slot->Entries) WriteEntry(e, lengths_[next++]);
     }
   }
 
-  void WriteEntry(const ItemDataEntry& e) {
+  void WriteEntry(const ItemDataEntry& e, std::uint32_t length) {
     if (e.TypeCode == kUnknownGroup) {
       if (!o_.saveAllData) return;
       for (const RawFrame& f : e.Frames) {
         out_.push_back(f.TypeCode);
         Put16(std::uint32_t(f.Payload.size()));
-        out_.insert(out_.end(), f.Payload.begin(), f.Payload.end());
+        PutBytes(f.Payload.data(), f.Payload.size());
       }
       return;
     }
     std::uint8_t code = e.TypeCode;
     if (code == kIconFile && o_.iconMarker == IconMarker::k06) code = kIconFileCode6;
     out_.push_back(code);
-    Put16(EncodedLength(e));
+    Put16(length);
     switch (e.TypeCode) {
       case kMenuTitles:
       case kSoftkeyTitles:
@@ -172,8 +202,7 @@ class Writer {
       case kMidletAttribute:
       case kMidletName:
       case kMidletVendor:
-        out_.insert(out_.end(), e.Text.begin(), e.Text.end());
-        out_.push_back(0);
+        PutBytes(e.Text.c_str(), e.Text.size() + 1);  // with its NUL
         break;
       case kIconFile:
         out_.push_back(e.Byte);
@@ -195,7 +224,7 @@ class Writer {
         Put16(e.Value);
         break;
       case kShortcutData:
-        out_.insert(out_.end(), e.Shortcut.begin(), e.Shortcut.end());
+        PutBytes(e.Shortcut.data(), e.Shortcut.size());
         break;
       default:
         break;
@@ -208,6 +237,7 @@ class Writer {
   int nameWidth_ = 25;
   std::uint32_t offset_ = 0;
   std::vector<std::uint8_t> dataIds_;
+  std::vector<std::uint32_t> lengths_;  // of the entries of dataIds_' items, in order
   std::vector<std::uint8_t> out_;
 };
 
