@@ -1,9 +1,11 @@
 // Arbitrary bytes as a firmware image. The first two bytes shift the rest by up to 64 KiB of
-// zeros, so that patterns land on the scan's block boundaries too.
+// zeros, so that patterns land on the scan's block boundaries too. The image is scanned both
+// through the streaming buffer and in place.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "profiles/firmware_scan.h"
 #include "profiles/profiles.h"
@@ -39,6 +41,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 2) return 0;
   ShiftedSource image(data + 2, size - 2, std::size_t(data[0]) << 8 | data[1]);
   std::optional<FirmwareProfile> profile = ScanFirmware(image);
+  // The same image in memory is scanned in place; both ways must give the same profile.
+  std::vector<std::uint8_t> whole(image.Size());
+  image.ReadAt(0, whole.data(), whole.size());
+  MemorySource inPlace(whole.data(), whole.size());
+  const std::optional<FirmwareProfile> direct = ScanFirmware(inPlace);
+  if (direct.has_value() != profile.has_value() ||
+      (profile && (direct->name != profile->name || direct->text != profile->text)))
+    std::abort();
   if (!profile) return 0;
   if (profile->name.empty() || profile->name.find_first_of("/\\_") != std::string::npos)
     std::abort();

@@ -22,6 +22,8 @@ class ByteSource {
   virtual std::uint64_t Size() const = 0;
   // Copies up to n bytes from offset; returns how many were available.
   virtual std::size_t ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) = 0;
+  // The whole image in memory, when the source holds it so; the scan then reads it in place.
+  virtual const std::uint8_t* Contiguous() const { return nullptr; }
 };
 
 // The "Scanning CG1" progress window, as the scan drives it.
@@ -36,7 +38,7 @@ struct FirmwareProfile {
   std::string text;  // the profile file, lines ending in CR LF
 };
 
-// Scans the image through one 65,536-byte buffer. nullopt when there is no version marker or
+// Scans the image in 65,536-byte blocks, through one buffer unless the source is in memory. nullopt when there is no version marker or
 // no item table; `why`, when given, then says which in the user's words.
 std::optional<FirmwareProfile> ScanFirmware(ByteSource& image, const ScanProgress& progress = {},
                                             std::string* why = nullptr);
@@ -59,11 +61,15 @@ class FileSource : public ByteSource {
  public:
   explicit FileSource(const std::filesystem::path& path);
   ~FileSource() override;
+  FileSource(const FileSource&) = delete;
+  FileSource& operator=(const FileSource&) = delete;
   std::uint64_t Size() const override { return size_; }
   std::size_t ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) override;
+  const std::uint8_t* Contiguous() const override { return map_; }
 
  private:
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
+  std::uint8_t* map_ = nullptr;
   std::uint64_t size_ = 0;
   std::filesystem::path path_;
 };
@@ -74,6 +80,7 @@ class MemorySource : public ByteSource {
   MemorySource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
   std::uint64_t Size() const override { return size_; }
   std::size_t ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) override;
+  const std::uint8_t* Contiguous() const override { return data_; }
 
  private:
   const std::uint8_t* data_;

@@ -37,10 +37,24 @@ struct Image {
     }
     return *this;
   }
+  // Scans the bytes in place and through the streaming buffer; both must agree.
   std::optional<FirmwareProfile> Scan(const ScanProgress& progress = {}) const {
-    MemorySource source(bytes.data(), bytes.size());
-    return ScanFirmware(source, progress);
+    MemorySource inPlace(bytes.data(), bytes.size());
+    std::optional<FirmwareProfile> direct = ScanFirmware(inPlace, progress);
+    Streamed streamed(bytes);
+    std::optional<FirmwareProfile> buffered = ScanFirmware(streamed);
+    EXPECT_EQ(direct.has_value(), buffered.has_value());
+    if (direct && buffered) {
+      EXPECT_EQ(direct->name, buffered->name);
+      EXPECT_EQ(direct->text, buffered->text);
+    }
+    return direct;
   }
+  // The same bytes offered only through ReadAt, as a source that cannot be mapped.
+  struct Streamed : MemorySource {
+    explicit Streamed(const Bytes& b) : MemorySource(b.data(), b.size()) {}
+    const std::uint8_t* Contiguous() const override { return nullptr; }
+  };
 };
 
 const Bytes kEndMarker = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
@@ -88,6 +102,25 @@ TEST(FirmwareScan, FindsTheFirstRealMarkerAnywhere) {
   Image noTable;
   noTable.At(10, "@(#)R1_");
   EXPECT_FALSE(noTable.Scan());
+}
+
+TEST(FirmwareScan, FindsMarkersAtEveryAlignmentBehindNearMisses) {
+  // Near misses packed before the real markers: pairs the fast filter passes and the full
+  // checks refuse. The real ones land on every offset within the filter's 32-byte steps, on
+  // the block boundary, and at the very end of the file.
+  const std::string decoys = "@(#X2CLIC@(2C@@((22CC@(#)r2CLICk";
+  for (std::size_t offset : {0u, 1u, 15u, 16u, 17u, 30u, 31u, 32u, 33u, 47u, 63u, 65529u, 65530u,
+                             65531u, 65532u}) {
+    Image image(0);
+    for (std::size_t at = 0; at < offset; at += decoys.size()) image.At(at, decoys);
+    image.bytes.resize(offset);
+    image.Table(offset, 20, {"2CLICK"});
+    image.At(offset + 20, "@(#)T9");
+    auto profile = image.Scan();
+    ASSERT_TRUE(profile) << offset;
+    EXPECT_EQ(profile->name, "T9") << offset;
+    EXPECT_EQ(profile->text, Text("22 0C 0", {"2CLICK"})) << offset;
+  }
 }
 
 TEST(FirmwareScan, RecordSizeAndTheFirstTable) {
