@@ -64,6 +64,10 @@ struct RawFrame {
 //   23           Shortcut (25 bytes, NUL-padded 8-bit kind name)
 //   254          Frames
 struct ItemDataEntry {
+  // User-provided, so that a new entry is built from the initializers below rather than
+  // zero-filled first: reading a menu makes hundreds of them.
+  ItemDataEntry() noexcept {}
+
   std::uint8_t TypeCode = 0;
   std::uint16_t Length = 0;  // payload bytes of the entry's frame(s); kept by UpdateLength
   std::vector<TitleCell> Titles;

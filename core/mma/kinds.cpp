@@ -145,6 +145,39 @@ bool KindList::IsKnownName(std::string_view name, std::uint16_t count) const {
   return false;
 }
 
+KindIndex::KindIndex(const KindList& kinds) : kinds_(kinds) {
+  slots_.fill(0);
+  // The first of equal names wins, as in the list's linear search.
+  for (int i = 0; i < kBuiltinKindCount; ++i) {
+    const std::string& name = kinds.KindNames[i];
+    std::size_t h = Hash(name);
+    for (;; h = (h + 1) % slots_.size()) {
+      if (slots_[h] == 0) {
+        slots_[h] = std::uint8_t(i + 1);
+        break;
+      }
+      if (kinds.KindNames[slots_[h] - 1] == name) break;
+    }
+  }
+}
+
+std::size_t KindIndex::Hash(std::string_view name) {
+  std::uint32_t h = 2166136261u;  // FNV-1a
+  for (char c : name) h = (h ^ std::uint8_t(c)) * 16777619u;
+  return h % 512;
+}
+
+std::uint8_t KindIndex::FindKindIndex(std::string_view name) const {
+  for (std::size_t h = Hash(name); slots_[h] != 0; h = (h + 1) % slots_.size())
+    if (kinds_.KindNames[slots_[h] - 1] == name) return std::uint8_t(slots_[h] - 1);
+  return kKindNotFound;
+}
+
+bool KindIndex::IsKnownName(std::string_view name) const {
+  if (IsCustomName(name)) return kinds_.KnownKindCount > 0;
+  return !name.empty() && FindKindIndex(name) < kinds_.KnownKindCount;
+}
+
 std::string KindList::KindDisplayText(std::uint8_t kindIndex, std::size_t position) const {
   std::string text = kindIndex < kBuiltinKindCount ? KindDisplayNames[kindIndex] : std::string();
   if (position >= 1 && position <= 7) return std::string(SoftkeyPrefix(int(position) - 1)) + text;

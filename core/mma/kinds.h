@@ -70,6 +70,20 @@ struct KindList {
   std::uint8_t FlagOf(std::uint8_t kindIndex) const { return KindFlags[kindIndex]; }
 };
 
+// A hash index over a KindList's names for reading and writing whole menus, which look up
+// every item's kind. Answers as the list's own lookups do; valid while the list is unchanged.
+class KindIndex {
+ public:
+  explicit KindIndex(const KindList& kinds);
+  std::uint8_t FindKindIndex(std::string_view name) const;  // as KindList::FindKindIndex
+  bool IsKnownName(std::string_view name) const;            // as KindList::IsKnownName
+
+ private:
+  static std::size_t Hash(std::string_view name);
+  const KindList& kinds_;
+  std::array<std::uint8_t, 512> slots_;  // kind index + 1 per bucket, 0 for empty
+};
+
 // The text a node shows for an item name at a tree position: the custom name itself or the
 // kind's display name, with the softkey prefix at positions 1..7.
 std::string NodeTextFor(const KindList& kinds, std::string_view name, std::size_t position);

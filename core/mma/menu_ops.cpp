@@ -24,11 +24,27 @@ void CollectOldIds(const NodeList& run, std::vector<std::uint8_t>& out) {
   }
 }
 
+// Whether every main item with data keeps its number (and no two share one): then the data
+// table needs no reshuffle, only its unowned slots emptied. That is the case after a read
+// and after most edits.
+bool NumbersKept(const NodeList& run, const std::vector<std::uint8_t>& oldIds, std::size_t& at,
+                 std::array<bool, 256>& owned) {
+  for (const auto& node : run) {
+    const std::uint8_t oldId = oldIds[at++];
+    if (node->Item.HasData) {
+      if (oldId != node->Item.Id || owned[oldId]) return false;
+      owned[oldId] = true;
+    }
+    if (!NumbersKept(node->Children, oldIds, at, owned)) return false;
+  }
+  return true;
+}
+
 struct Renumbering {
   ItemDataTable& data;
   MenuNode* root;
-  ItemDataTable fresh;
-  std::vector<std::uint8_t> oldIds;  // in pre-order
+  const std::vector<std::uint8_t>& oldIds;  // in pre-order
+  ItemDataTable* fresh;                     // where data moves to; nullptr when none moves
   std::size_t at = 0;
   std::array<bool, 256> moved{};
   std::array<std::uint8_t, 256> movedTo{};
@@ -44,7 +60,7 @@ struct Renumbering {
         item.ChildIndex = kNoIndex;
         if (item.ItemType == 1) item.ItemType = 0;
       }
-      if (item.HasData) CarryData(oldId, item.Id);
+      if (item.HasData && fresh) CarryData(oldId, item.Id);
       if (i == 0) node.Parent->Item.ChildIndex = std::uint8_t(item.Id - 1);
       if (i + 1 == run.size()) item.NextIndex = kNoIndex;
       Run(node.Children);
@@ -59,11 +75,11 @@ struct Renumbering {
       moved[oldId] = true;
       movedTo[oldId] = newId;
     } else {
-      block = fresh.Slots[movedTo[oldId]];
+      block = fresh->Slots[movedTo[oldId]];
     }
     if (block) {
       block->OwnerId = newId;
-      fresh.Slots[newId] = std::move(block);
+      fresh->Slots[newId] = std::move(block);
     }
   }
 };
@@ -105,16 +121,34 @@ void RenumberItems(MenuDocument& doc) {
 }
 
 void RenumberItems(MenuTree& tree, ItemDataTable& data) {
-  Renumbering r{data, tree.MenuRoot(), {}, {}};
-  for (int slot = 3; slot <= 9; ++slot) r.fresh.Slots[slot] = std::move(data.Slots[slot]);
-  if (r.root) {
-    r.oldIds.reserve(tree.Count());
-    CollectOldIds(r.root->Children, r.oldIds);
+  MenuNode* root = tree.MenuRoot();
+  std::vector<std::uint8_t> oldIds;
+  std::array<bool, 256> owned{};
+  bool kept = true;
+  if (root) {
+    oldIds.reserve(tree.Count());
+    CollectOldIds(root->Children, oldIds);
     std::uint8_t next = 11;
-    NumberRun(r.root->Children, next);
-    r.Run(r.root->Children);
+    NumberRun(root->Children, next);
+    std::size_t at = 0;
+    kept = NumbersKept(root->Children, oldIds, at, owned);
   }
-  data = std::move(r.fresh);
+  if (kept) {
+    if (root) Renumbering{data, root, oldIds, nullptr}.Run(root->Children);
+    // The softkeys' slots stay; a main slot stays only with its item.
+    for (std::size_t slot = 0; slot < data.Slots.size(); ++slot) {
+      if (slot >= 3 && slot <= 9) continue;
+      if (!owned[slot])
+        data.Slots[slot].reset();
+      else if (data.Slots[slot])
+        data.Slots[slot]->OwnerId = std::uint8_t(slot);
+    }
+    return;
+  }
+  ItemDataTable fresh;
+  for (int slot = 3; slot <= 9; ++slot) fresh.Slots[slot] = std::move(data.Slots[slot]);
+  Renumbering{data, root, oldIds, &fresh}.Run(root->Children);
+  data = std::move(fresh);
 }
 
 void AttachData(MenuDocument& doc, MenuNode& node) {

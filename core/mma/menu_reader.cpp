@@ -20,8 +20,9 @@ std::uint16_t Be16(const std::uint8_t* p) {
 }
 
 // A UTF-16 big-endian string from a byte range, up to its 0x0000 unit (or the range's end).
-// Four units at a time: a 64-bit word holds four 16-bit lanes, whose byte order is swapped
-// from the file's big-endian; a lane of zero ends the string.
+// Four units at a time: a 64-bit word holds four 16-bit lanes; a lane of zero ends the
+// string, and the lanes' byte order is swapped from the file's big-endian. Short strings (all
+// titles) are decoded on the stack, so the string is allocated once at its final size.
 std::u16string Utf16Until0(const std::uint8_t* p, std::size_t bytes) {
   constexpr std::uint64_t kLow = 0x0001000100010001, kHigh = 0x8000800080008000;
   const std::size_t max = bytes / 2;
@@ -32,17 +33,25 @@ std::u16string Utf16Until0(const std::uint8_t* p, std::size_t bytes) {
     if ((w - kLow) & ~w & kHigh) break;  // some lane is zero
   }
   while (units < max && (p[2 * units] | p[2 * units + 1])) ++units;
-  std::u16string s;
-  s.resize(units);
-  char* out = reinterpret_cast<char*>(s.data());
-  std::size_t i = 0;
-  for (; i + 4 <= units; i += 4) {
-    std::uint64_t w;
-    std::memcpy(&w, p + 2 * i, 8);
-    w = ((w & 0x00FF00FF00FF00FF) << 8) | ((w >> 8) & 0x00FF00FF00FF00FF);
-    std::memcpy(out + 2 * i, &w, 8);
+
+  auto decode = [p, units](char16_t* out) {
+    char* o = reinterpret_cast<char*>(out);
+    std::size_t i = 0;
+    for (; i + 4 <= units; i += 4) {
+      std::uint64_t w;
+      std::memcpy(&w, p + 2 * i, 8);
+      w = ((w & 0x00FF00FF00FF00FF) << 8) | ((w >> 8) & 0x00FF00FF00FF00FF);
+      std::memcpy(o + 2 * i, &w, 8);
+    }
+    for (; i < units; ++i) out[i] = char16_t(p[2 * i] << 8 | p[2 * i + 1]);
+  };
+  if (units <= kMaxTitleUnits) {
+    char16_t local[kMaxTitleUnits];
+    decode(local);
+    return std::u16string(local, units);
   }
-  for (; i < units; ++i) s[i] = char16_t(p[2 * i] << 8 | p[2 * i + 1]);
+  std::u16string s(units, u'\0');
+  decode(s.data());
   return s;
 }
 
@@ -58,11 +67,44 @@ struct ReadMenu {
   FormatOptions Options;
 };
 
+// Bytes a frame takes, header included. Types 18..20, 22 and 23 have a fixed size whatever
+// their length field says.
+std::size_t FrameSize(std::uint8_t code, std::size_t lengthField) {
+  switch (code) {
+    case kCallSendCode1:
+    case kCallSendCode2:
+    case kCallSendCode3:
+      return 4;
+    case kSendEvent:
+      return 5;
+    case kShortcutData:
+      return 3 + kShortcutBytes;
+    default:
+      return 3 + lengthField;
+  }
+}
+
+// The entries an item's data makes (each known frame, and one for all unknown ones), capped
+// at what an item holds: the capacity to reserve before parsing them.
+std::size_t CountEntries(const std::uint8_t* d, std::size_t len) {
+  std::size_t entries = 0, pos = 0;
+  bool unknown = false;
+  while (pos + 3 <= len && entries < kMaxEntries + 1) {
+    const std::uint8_t code = d[pos];
+    if (IsKnownFrameCode(code))
+      ++entries;
+    else if (!unknown)
+      unknown = true, ++entries;
+    pos += FrameSize(code, Be16(d + pos + 1));
+  }
+  return std::min(entries, kMaxEntries);
+}
+
 class Reader {
  public:
   // Reads into `doc`, checking kind names against `kinds`.
   Reader(std::span<const std::uint8_t> bytes, ReadMenu& doc, const KindList& kinds)
-      : b_(bytes), doc_(doc), kinds_(kinds) {}
+      : b_(bytes), doc_(doc), kinds_(kinds), index_(kinds) {}
 
   std::vector<UserMessage> warnings;
 
@@ -104,9 +146,10 @@ class Reader {
   const std::uint8_t* Record(int r) const { return b_.data() + 10 + std::size_t(r) * rl_; }
 
   std::string NameOf(const std::uint8_t* rec) const {
-    std::string name;
-    for (int i = 0; i < nameWidth_ && rec[6 + i]; ++i) name.push_back(char(rec[6 + i]));
-    return name;
+    const void* nul = std::memchr(rec + 6, 0, std::size_t(nameWidth_));
+    const std::size_t n = nul ? std::size_t(static_cast<const std::uint8_t*>(nul) - (rec + 6))
+                              : std::size_t(nameWidth_);
+    return std::string(reinterpret_cast<const char*>(rec + 6), n);
   }
 
   TMMAItem ItemOf(const std::uint8_t* rec) const {
@@ -129,7 +172,7 @@ class Reader {
   // Kind lookup of a non-custom item: 0x18 flags become 0x08, and a name the active kind
   // list does not know stops the read.
   std::uint8_t CheckKind(TMMAItem& item) {
-    std::uint8_t k = kinds_.FindKindIndex(item.Name);
+    std::uint8_t k = index_.FindKindIndex(item.Name);
     if (item.Flags == 0x18) item.Flags = 0x08;
     if (k >= kinds_.KnownKindCount) throw ProfileMismatch();
     return k;
@@ -216,7 +259,7 @@ class Reader {
       Malformed("the data of item \"" + item.Name + "\" " + what);
     };
     ItemDataBlock block;
-    block.Entries.reserve(4);
+    block.Entries.reserve(CountEntries(d, len));
     int unknownAt = -1;
     auto addEntry = [&](ItemDataEntry e) {
       if (block.Entries.size() >= kMaxEntries)
@@ -230,23 +273,7 @@ class Reader {
       const std::uint8_t code = d[pos];
       const std::size_t flen = Be16(d + pos + 1);
       const std::uint8_t* p = d + pos + 3;
-      // Types 18..20, 22 and 23 have a fixed size whatever their length field says.
-      std::size_t consumed = flen + 3;
-      switch (code) {
-        case kCallSendCode1:
-        case kCallSendCode2:
-        case kCallSendCode3:
-          consumed = 4;
-          break;
-        case kSendEvent:
-          consumed = 5;
-          break;
-        case kShortcutData:
-          consumed = 3 + kShortcutBytes;
-          break;
-        default:
-          break;
-      }
+      const std::size_t consumed = FrameSize(code, flen);
       if (pos + consumed > len)
         fail("has a frame of type " + std::to_string(code) + " that runs past its end");
 
@@ -267,8 +294,10 @@ class Reader {
         case kMidletAttribute:
         case kMidletName:
         case kMidletVendor:
-          e.Text.assign(reinterpret_cast<const char*>(p),
-                        std::find(p, p + flen, std::uint8_t(0)) - p);
+          if (const void* nul = std::memchr(p, 0, flen))
+            e.Text.assign(reinterpret_cast<const char*>(p), static_cast<const std::uint8_t*>(nul) - p);
+          else
+            e.Text.assign(reinterpret_cast<const char*>(p), flen);
           if (e.Text.size() > kMaxAnsiChars)
             fail("has a text longer than " + std::to_string(kMaxAnsiChars) + " characters");
           break;
@@ -354,6 +383,7 @@ class Reader {
   std::span<const std::uint8_t> b_;
   ReadMenu& doc_;
   const KindList& kinds_;
+  KindIndex index_;
   int rl_ = 36;
   int nameWidth_ = 25;
   int n_ = 0;

@@ -48,6 +48,8 @@ TMMAItem SoftkeyContainerItem();  // "Container": folder, record 1, first softke
 TMMAItem MenuRootItem(RootOrigin origin);
 
 struct MenuNode {
+  MenuNode() noexcept {}  // built from the initializers, not zero-filled first
+
   std::string Text;
   TMMAItem Item;
   MenuNode* Parent = nullptr;  // nullptr for the two top-level nodes

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 #include "io/file_io.h"
@@ -30,7 +31,7 @@ UserMessage CannotSave(const std::string& text) {
 
 class Writer {
  public:
-  explicit Writer(const MenuDocument& doc) : doc_(doc), o_(doc.Options) {}
+  explicit Writer(const MenuDocument& doc) : doc_(doc), o_(doc.Options), kinds_(doc.Kinds) {}
 
   std::vector<std::uint8_t> Write() {
     rl_ = o_.recordLength == 22 ? 22 : 36;
@@ -46,31 +47,42 @@ class Writer {
       throw Refused(CannotSave("it needs " + std::to_string(records) +
                                " records, and a file holds at most 255 (245 main items)"));
 
-    // Room for the records and as much data as a file can hold: one allocation.
+    // The records first, at their final size (zeros are the names' padding); the data
+    // follows once the record pass has summed its length.
     out_.reserve(10 + records * rl_ + 0xFFFF);
-    out_.assign(kTemplate.begin(), kTemplate.begin() + 10 + rl_);
+    out_.resize(10 + records * rl_);
+    std::copy(kTemplate.begin(), kTemplate.begin() + 10 + rl_, out_.begin());
     out_[1] = o_.c698pFix ? 0x03 : 0x01;
     out_[2] = std::uint8_t(records);
     if (rl_ == 22) out_[6] = out_[7] = 0xFF;
+    w_ = out_.data() + 10 + rl_;
 
     WriteSingleRecord(*container);
     WriteItemRun(container->Children);
     WriteSingleRecord(*root);
     if (root->HasChildren()) WriteItemRun(root->Children);
+
+    const std::size_t dataStart = out_.size();
+    out_.resize(dataStart + offset_);
+    w_ = out_.data() + dataStart;
     WriteItemData();
+    if (w_ != out_.data() + out_.size())
+      throw std::logic_error("menu data length differs from what was written");
     return std::move(out_);
   }
 
  private:
+  // Writes go through a cursor into bytes sized beforehand.
+  void Put(std::uint8_t v) { *w_++ = v; }
   void Put16(std::uint32_t v) {
-    out_.push_back(std::uint8_t(v >> 8));
-    out_.push_back(std::uint8_t(v));
+    w_[0] = std::uint8_t(v >> 8);
+    w_[1] = std::uint8_t(v);
+    w_ += 2;
   }
 
   void PutRecordHead(const TMMAItem& item, std::uint8_t itemType) {
-    const std::size_t at = out_.size();
-    out_.resize(at + 6 + std::size_t(nameWidth_) + (rl_ == 36 ? 1 : 0));  // zeros: the padding
-    std::uint8_t* p = out_.data() + at;
+    std::uint8_t* p = w_;
+    w_ += 6 + std::size_t(nameWidth_) + (rl_ == 36 ? 1 : 0);
     p[0] = itemType;
     p[1] = item.ParentIndex;
     p[2] = item.NextIndex;
@@ -94,7 +106,7 @@ class Writer {
   void WriteItemRun(const NodeList& run) {
     for (const auto& node : run) {
       const TMMAItem& item = node->Item;
-      if (!doc_.Kinds.IsKnownName(item.Name)) throw Refused(ProfileMismatchOnSave());
+      if (!kinds_.IsKnownName(item.Name)) throw Refused(ProfileMismatchOnSave());
       // A cut name would no longer name its kind, and the file could not be read again.
       if (item.Name.size() > std::size_t(nameWidth_))
         throw Refused(CannotSave("\"" + item.Name + "\" is longer than the " +
@@ -135,9 +147,9 @@ class Writer {
   }
 
   void PutUtf16(const std::u16string& s) {
-    const std::size_t at = out_.size();
-    out_.resize(at + 2 * s.size() + 2);  // the terminator's zeros included
-    std::uint8_t* p = out_.data() + at;
+    std::uint8_t* p = w_;
+    w_ += 2 * s.size() + 2;
+    p[2 * s.size()] = p[2 * s.size() + 1] = 0;  // the terminator
     const char* in = reinterpret_cast<const char*>(s.data());
     std::size_t i = 0;
     for (; i + 4 <= s.size(); i += 4) {  // four units a word, each swapped to big-endian
@@ -153,9 +165,8 @@ class Writer {
   }
 
   void PutBytes(const void* data, std::size_t n) {
-    const std::size_t at = out_.size();
-    out_.resize(at + n);
-    std::memcpy(out_.data() + at, data, n);
+    std::memcpy(w_, data, n);
+    w_ += n;
   }
 
   // Data of every item that got a DataLength, in record order, so the data always matches
@@ -165,7 +176,16 @@ class Writer {
     for (std::uint8_t id : dataIds_) {
       const auto& slot = doc_.ItemData[id];
       if (!slot) continue;
-      for (const ItemDataEntry& e : slot->Entries) WriteEntry(e, lengths_[next++]);
+      for (const ItemDataEntry& e : slot->Entries) {
+        const std::uint32_t length = lengths_[next++];
+        const std::uint8_t* before = w_;
+        WriteEntry(e, length);
+        // The record pass sized the data from these lengths; writing more would run past it.
+        const std::size_t expected =
+            e.TypeCode != kUnknownGroup ? length + 3 : o_.saveAllData ? length : 0;
+        if (std::size_t(w_ - before) != expected)
+          throw std::logic_error("menu data entry written at a length other than its own");
+      }
     }
   }
 
@@ -173,26 +193,27 @@ class Writer {
     if (e.TypeCode == kUnknownGroup) {
       if (!o_.saveAllData) return;
       for (const RawFrame& f : e.Frames) {
-        out_.push_back(f.TypeCode);
+        Put(f.TypeCode);
         Put16(std::uint32_t(f.Payload.size()));
         PutBytes(f.Payload.data(), f.Payload.size());
       }
       return;
     }
     std::uint8_t code = e.TypeCode;
-    if (code == kIconFile && o_.iconMarker == IconMarker::k06) code = kIconFileCode6;
-    out_.push_back(code);
+    if (code == kIconFile || code == kIconFileCode6)
+      code = o_.iconMarker == IconMarker::k06 ? kIconFileCode6 : kIconFile;
+    Put(code);
     Put16(length);
     switch (e.TypeCode) {
       case kMenuTitles:
       case kSoftkeyTitles:
       case kShowText: {
-        out_.push_back(std::uint8_t(e.Titles.size()));
+        Put(std::uint8_t(e.Titles.size()));
         std::uint32_t end = 0;
         for (const TitleCell& t : e.Titles) {
           end += 2 * std::uint32_t(t.Text.size()) + 2;
-          out_.push_back(t.LanguageId);
-          out_.push_back(rl_ == 36 ? 0xCD : 0x00);
+          Put(t.LanguageId);
+          Put(rl_ == 36 ? 0xCD : 0x00);
           Put16(end);
         }
         for (const TitleCell& t : e.Titles) PutUtf16(t.Text);
@@ -205,20 +226,21 @@ class Writer {
         PutBytes(e.Text.c_str(), e.Text.size() + 1);  // with its NUL
         break;
       case kIconFile:
-        out_.push_back(e.Byte);
+      case kIconFileCode6:
+        Put(e.Byte);
         PutUtf16(e.Path);
         break;
       case kIconDrmList:
       case kIconDrmStatic:
       case kIconDrmAnimated:
-        out_.push_back(e.Byte);
-        out_.push_back(0);
+        Put(e.Byte);
+        Put(0);
         Put16(e.Value);
         break;
       case kCallSendCode1:
       case kCallSendCode2:
       case kCallSendCode3:
-        out_.push_back(e.Byte);
+        Put(e.Byte);
         break;
       case kSendEvent:
         Put16(e.Value);
@@ -233,12 +255,14 @@ class Writer {
 
   const MenuDocument& doc_;
   const FormatOptions& o_;
+  KindIndex kinds_;
   int rl_ = 36;
   int nameWidth_ = 25;
   std::uint32_t offset_ = 0;
   std::vector<std::uint8_t> dataIds_;
   std::vector<std::uint32_t> lengths_;  // of the entries of dataIds_' items, in order
   std::vector<std::uint8_t> out_;
+  std::uint8_t* w_ = nullptr;
 };
 
 }  // namespace
