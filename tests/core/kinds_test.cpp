@@ -76,5 +76,26 @@ TEST(KindList, DisplayTextsAndShortcutKinds) {
   EXPECT_FALSE(IsShortcutKind("SC]"));
 }
 
+TEST(KindIndex, AnswersAsTheListItIndexes) {
+  // The built-in list, a short profile list (stale names stay in the slots past its end),
+  // and a list whose slots were emptied or repeated by hand.
+  KindList builtin;
+  KindList profile;
+  profile.BuildActiveKindList({"Games", "Camera", "Browser"});
+  KindList odd;
+  odd.KindNames[3] = "";
+  odd.KindNames[7] = "Games";
+  odd.KnownKindCount = 40;
+  std::vector<std::string> names = {"", "~5", "~", "Nothing", "games", "Custom item"};
+  for (int i = 0; i < kBuiltinKindCount; ++i) names.emplace_back(BuiltinKindRow(i).plain);
+  for (const KindList* kinds : {&builtin, &profile, &odd}) {
+    const KindIndex index(*kinds);
+    for (const std::string& name : names) {
+      EXPECT_EQ(index.FindKindIndex(name), kinds->FindKindIndex(name)) << name;
+      EXPECT_EQ(index.IsKnownName(name), kinds->IsKnownName(name)) << name;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace trellune
