@@ -9,11 +9,11 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <vector>
 
 #include "p2k_api.h"
+#include "phone_directory.h"
 
 namespace trellune::phone {
 
@@ -34,22 +34,18 @@ class VirtualPhone : public P2kApi {
   int File_Close() override;
   void Poll() override;
 
-  bool Connected() const;
+  bool Connected() const { return dir_.Connected(); }
   // Why the last call failed, when the virtual phone itself refused it.
   const std::string& LastError() const { return lastError_; }
 
  private:
   bool Fault(const char* operation);
-  void LoadFaults();
-  std::optional<std::filesystem::path> LocalPath(const std::string& phonePath) const;
-  std::vector<char> Volumes() const;
 
-  std::filesystem::path dir_;
+  PhoneDirectory dir_;
   PhoneStateCallback onState_;
-  bool reported_ = false;               // what the callback was last told
-  int restartPolls_ = 0;                // polls left in which a restarting phone is reported gone
-  std::map<std::string, long> faults_;  // remaining failures; -1 = always
-  std::vector<std::pair<std::string, std::uint32_t>> listed_;  // last File_CountEx matches
+  bool reported_ = false;          // what the callback was last told
+  int restartPolls_ = 0;           // polls left in which a restarting phone is reported gone
+  std::vector<ListedFile> listed_;  // last File_CountEx matches
   std::optional<std::filesystem::path> current_;
   std::vector<std::uint8_t> written_;
   bool writing_ = false;
