@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "phone/phone_fixture.h"
+#include "simulated_device.h"
+#include "usb_phone.h"
 #include "virtual_phone.h"
 
 namespace trellune::phone {
@@ -25,9 +27,20 @@ void PrintTo(const Backend& backend, std::ostream* out) {
   *out << backend.name;
 }
 
+// The USB backend's waits between reply polls cost no time here.
+class NoSleep : public Sleeper {
+ public:
+  void Sleep(int) override {}
+};
+
 std::vector<Backend> Backends() {
+  static NoSleep noSleep;
   return {{"VirtualPhone",
-           [](const PhoneFolder& f) { return std::make_unique<VirtualPhone>(f.Dir()); }}};
+           [](const PhoneFolder& f) { return std::make_unique<VirtualPhone>(f.Dir()); }},
+          {"UsbOnSimulatedDevice", [](const PhoneFolder& f) {
+             return std::make_unique<usb::UsbPhone>(
+                 std::make_unique<usb::SimulatedPhoneDevice>(f.Dir()), noSleep);
+           }}};
 }
 
 class P2kApiContract : public testing::TestWithParam<Backend> {
