@@ -11,8 +11,9 @@
 #include "output.h"
 #include "phone_link.h"
 #include "profiles/profiles.h"
+#include "phone_backend.h"
 #include "transfers.h"
-#include "virtual_phone.h"
+#include "usb_phone.h"
 
 namespace trellune::cli {
 namespace {
@@ -40,8 +41,8 @@ class StderrProgress : public Progress {
 // A connected phone for one command: the library started, the phone's arrival seen and the
 // phone identified, as the window does when it shows.
 struct Session {
-  VirtualPhone api;
   RealSleeper sleeper;
+  std::unique_ptr<P2kApi> api;
   StderrProgress progress;
   PhoneLink link;
   PhoneTransfers transfers;
@@ -49,12 +50,12 @@ struct Session {
   bool holdMessages = false;  // collect instead of printing at once
   std::vector<std::string> held;
 
-  Session(const std::string& dir, std::function<void(const std::string&)> applyProfile)
-      : api(dir),
-        link(api, sleeper,
+  Session(const PhoneCommandArgs& args, std::function<void(const std::string&)> applyProfile)
+      : api(MakePhoneBackend({args.phoneDir, args.usbTrace}, sleeper)),
+        link(*api, sleeper,
              {std::move(applyProfile), [] { return false; },
               [this](const PhoneMessage& m) { Report(m); }, nullptr}),
-        transfers(api, link.Session(), sleeper, progress,
+        transfers(*api, link.Session(), sleeper, progress,
                   [this](const PhoneMessage& m) { Report(m); }) {}
 
   void Report(const PhoneMessage& m) {
@@ -66,20 +67,37 @@ struct Session {
   }
 
   // Starts the link and waits for the phone's first report; false when there is no phone.
+  // A phone on the cable that is still a modem is switched to command mode first.
   bool Connect() {
-    if (!link.ConnectPhone()) return false;
-    api.Poll();
+    auto* usbPhone = dynamic_cast<usb::UsbPhone*>(api.get());
+    if (!link.ConnectPhone()) {
+      if (usbPhone && !usbPhone->LastError().empty())
+        std::cerr << PrintableText(usbPhone->LastError()) << '\n';
+      return false;
+    }
+    api->Poll();
+    if (!link.Session().PhoneConnected && usbPhone && usbPhone->ModemPhonePresent()) {
+      if (!usbPhone->SwitchToCommandMode(
+              [this](const std::string& caption) { progress.SetCaption(caption); })) {
+        std::cerr << "The phone could not be switched to command mode: "
+                  << PrintableText(usbPhone->LastError()) << '\n';
+        return false;
+      }
+      api->Poll();
+    }
     if (!link.Session().PhoneConnected) {
       std::cerr << "No phone connected\n";
+      if (usbPhone) {
+        std::cerr << "(no Motorola phone, vendor id 22b8, was found on USB";
+        if (!usbPhone->LastError().empty())
+          std::cerr << "; " << PrintableText(usbPhone->LastError());
+        std::cerr << ")\n";
+      }
       return false;
     }
     return true;
   }
 };
-
-std::string PhoneDir(const PhoneCommandArgs& args) {
-  return args.phoneDir;
-}
 
 // The profile the phone's firmware names, loaded onto `editor` as the window does when a
 // phone is identified. Its warnings go to stderr.
@@ -101,7 +119,7 @@ void ApplyFirmwareProfile(const PhoneCommandArgs& args, const std::string& firmw
 
 int RunInfo(const PhoneCommandArgs& args) {
   MenuEditor editor;
-  Session s(PhoneDir(args),
+  Session s(args,
             [&](const std::string& firmware) { ApplyFirmwareProfile(args, firmware, editor); });
   if (!s.Connect()) return kFailure;
   if (!s.link.Identified()) return kFailure;
@@ -111,7 +129,7 @@ int RunInfo(const PhoneCommandArgs& args) {
 }
 
 int RunPull(const PhoneCommandArgs& args) {
-  Session s(PhoneDir(args), nullptr);
+  Session s(args, nullptr);
   if (!s.Connect()) return kFailure;
   std::error_code ec;
   fs::create_directories(args.outDir, ec);
@@ -158,7 +176,7 @@ std::optional<std::string> PushProblem(const std::string& file, const MenuDocume
 int RunPush(const PhoneCommandArgs& args) {
   MenuEditor editor;
   std::optional<std::string> profileName;
-  Session s(PhoneDir(args), [&](const std::string& firmware) {
+  Session s(args, [&](const std::string& firmware) {
     std::error_code ec;
     const auto path = ProfileFileIn(args.profilesDir, firmware);
     if (!path || !fs::exists(*path, ec)) return;  // no profile: the built-in kinds
@@ -172,14 +190,14 @@ int RunPush(const PhoneCommandArgs& args) {
 }
 
 int RunRestart(const PhoneCommandArgs& args) {
-  Session s(PhoneDir(args), nullptr);
+  Session s(args, nullptr);
   if (!s.Connect()) return kFailure;
   s.transfers.RestartPhone();
   return kSuccess;
 }
 
 int RunPictures(const PhoneCommandArgs& args) {
-  Session s(PhoneDir(args), nullptr);
+  Session s(args, nullptr);
   if (!s.Connect()) return kFailure;
   s.failures = 0;
   s.transfers.RetrievePictureList();
@@ -193,9 +211,12 @@ int RunPictures(const PhoneCommandArgs& args) {
 void AddPhoneCommands(CLI::App& app, PhoneCommandArgs& args, int& exitCode) {
   CLI::App* phone =
       app.add_subcommand("phone", "Talk to a phone: info, pull, push, restart, pictures");
-  AddPathOption(phone, "--phone", args.phoneDir, "the phone (a virtual phone's folder)")
+  AddPathOption(phone, "--phone", args.phoneDir,
+                "the phone: usb (on the USB cable) or a virtual phone's folder")
       ->envname("TRELLUNE_PHONE")
-      ->required();
+      ->capture_default_str();
+  AddPathOption(phone, "--usb-trace", args.usbTrace,
+                "write every USB exchange with the phone to FILE (for problem reports)");
   AddPathOption(phone, "--profiles-dir", args.profilesDir,
                 "where the profile named after the phone's firmware is looked for")
       ->capture_default_str();

@@ -1,5 +1,6 @@
-// trellune-cli phone --phone DIR COMMAND: info, pull, push, restart, pictures, against a
-// virtual phone (DIR may also come from TRELLUNE_PHONE).
+// trellune-cli phone [--phone usb|DIR] COMMAND: info, pull, push, restart, pictures, against
+// the phone on the USB cable (the default) or a virtual phone's folder (the choice may also
+// come from TRELLUNE_PHONE).
 #pragma once
 
 #include <string>
@@ -11,7 +12,8 @@ class App;
 namespace trellune::cli {
 
 struct PhoneCommandArgs {
-  std::string phoneDir;
+  std::string phoneDir = "usb";
+  std::string usbTrace;  // every USB exchange is written here
   std::string profilesDir = "Profiles";  // where the firmware's profile is looked for
   std::string outDir;
   std::string file;

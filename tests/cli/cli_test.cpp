@@ -46,6 +46,9 @@ class Cli : public testing::Test {
             std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
+    // "usb" talks to a simulated phone, unplugged unless a test plugs it in: no test touches
+    // a real USB device.
+    setenv("TRELLUNE_USB_SIMULATE", Path("no-usb-phone").c_str(), 1);
   }
   void TearDown() override { fs::remove_all(dir_); }
 
@@ -423,9 +426,10 @@ TEST_F(CliPhone, InfoIdentifiesThePhone) {
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "Phone: E398  [R3443H1_G_0A.65.45R] \nfirmware: R3443H1\n");
 
-  // The folder may also come from TRELLUNE_PHONE.
+  // The folder may also come from TRELLUNE_PHONE; without either, the phone is on USB.
   Result env = Run("phone info");
-  EXPECT_EQ(env.code, 2);
+  EXPECT_EQ(env.code, 1);
+  EXPECT_EQ(env.err, "No phone connected\n(no Motorola phone, vendor id 22b8, was found on USB)\n");
   const std::string cmd = "TRELLUNE_PHONE=" + phone_.string() + " " + TRELLUNE_CLI +
                           " phone info >" + Path("envout").string() + " 2>/dev/null";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
@@ -436,6 +440,46 @@ TEST_F(CliPhone, InfoIdentifiesThePhone) {
   EXPECT_EQ(none.code, 1);
   EXPECT_EQ(none.err, "No phone connected\n");
   EXPECT_EQ(Run("phone --phone " + Path("nowhere").string() + " info").code, 1);
+}
+
+// The same commands over USB, through the whole protocol stack, to a simulated phone that
+// answers from the phone folder.
+TEST_F(CliPhone, UsbPhoneThroughTheProtocol) {
+  setenv("TRELLUNE_USB_SIMULATE", phone_.c_str(), 1);
+  const std::string usb = "phone --phone usb --usb-trace " + Path("trace").string() + " ";
+  Result info = Run(usb + "info");
+  EXPECT_EQ(info.code, 0) << info.err;
+  EXPECT_EQ(info.out, "Phone: E398  [R3443H1_G_0A.65.45R] \nfirmware: R3443H1\n");
+  const std::string trace = Slurp(Path("trace"));
+  EXPECT_NE(trace.find("OPEN interface 8\n"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("OUT 41 02 0000 0008 len=16 ok=16 | 00 00 00 20 00 08 00 00 01 17 00 01"),
+            std::string::npos)
+      << trace;
+
+  Result pull = Run(usb + "pull " + Path("work").string());
+  EXPECT_EQ(pull.code, 0) << pull.err;
+  EXPECT_EQ(Slurp(Path("work") / "mma_temp"), Slurp(Demo("mma_ucp_36")));
+  ASSERT_EQ(Run("convert " + (Path("work") / "mma_temp").string() + " " + Path("m22").string() +
+                " --record-length 22")
+                .code,
+            0);
+  Result push = Run(usb + "push " + Path("m22").string());
+  EXPECT_EQ(push.code, 0) << push.err;
+  EXPECT_EQ(Slurp(phone_ / "fs/a/mobile/system/mma_ucp"), Slurp(Path("m22")));
+  EXPECT_EQ(Run(usb + "restart").code, 0);
+  EXPECT_EQ(Slurp(phone_ / "restarts"), "1\n");
+
+  // A phone that is still a modem is switched when a command asks for it.
+  Spit(phone_ / "usb-mode", std::string("modem\n"));
+  Result modem = Run(usb + "info");
+  EXPECT_EQ(modem.code, 0) << modem.err;
+  EXPECT_NE(modem.err.find("Switching the phone to command mode\n"), std::string::npos)
+      << modem.err;
+  EXPECT_FALSE(fs::exists(phone_ / "usb-mode"));
+
+  Result badTrace = Run("phone --phone usb --usb-trace " + Path("no/such/dir/t").string() + " info");
+  EXPECT_EQ(badTrace.code, 1);
+  EXPECT_NE(badTrace.err.find("Cannot write the USB trace"), std::string::npos) << badTrace.err;
 }
 
 TEST_F(CliPhone, PullPushRestartAndPictures) {
