@@ -204,6 +204,10 @@ void MainWindow::BuildActions() {
       action("PhoneSave", "Save to p&hone", QStyle::SP_ArrowUp, &MainWindow::PhoneSaveExecute);
   PhoneRestart = action("PhoneRestart", "&Restart Phone", QStyle::SP_BrowserReload,
                         &MainWindow::PhoneRestartExecute);
+  PhoneConnect = action("PhoneConnect", "&Connect phone in modem mode", QStyle::SP_DriveNetIcon,
+                        &MainWindow::PhoneConnectExecute);
+  PhoneConnect->setToolTip(QStringLiteral(
+      "The phone on the cable is a modem: switch it to command mode so it can be used"));
   FileExit1 = new QAction(QStringLiteral("E&xit"), this);
   FileExit1->setObjectName(QStringLiteral("FileExit1"));
   connect(FileExit1, &QAction::triggered, this, &QWidget::close);
@@ -218,7 +222,8 @@ void MainWindow::BuildActions() {
 
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->setObjectName(QStringLiteral("File1"));
-  file->addActions({FileNew1, FileOpen1, FileSave1, PhoneOpen, PhoneSave, PhoneRestart});
+  file->addActions(
+      {FileNew1, FileOpen1, FileSave1, PhoneOpen, PhoneSave, PhoneRestart, PhoneConnect});
   file->addSeparator();
   file->addAction(FileExit1);
   BuildHistory();
@@ -239,7 +244,7 @@ void MainWindow::BuildWidgets() {
   toolBar_->addSeparator();
   toolBar_->addActions({phoneOpenButton_, phoneSaveButton_});
   toolBar_->addSeparator();
-  toolBar_->addAction(restartButton_);
+  toolBar_->addActions({restartButton_, PhoneConnect});
   // The divider before the profile selector takes what room there is (up to the 150 pixels
   // it was drawn with), so the selector is never pushed off the bar.
   auto* divider = new QWidget(toolBar_);
@@ -774,6 +779,7 @@ void MainWindow::UpdateCommands() {
   PhoneOpen->setEnabled(connected);
   PhoneSave->setEnabled(connected && loaded);
   PhoneRestart->setEnabled(connected);
+  PhoneConnect->setVisible(phone_->ModemPhoneWaiting());
   kindList_->setEnabled(kindListEnabled_);
 }
 
@@ -782,9 +788,9 @@ void MainWindow::UpdatePhoneIndicators() {
   QPalette palette = phoneIndicator_->palette();
   palette.setColor(QPalette::Window, connected ? QColor(0, 255, 0) : QColor(255, 0, 0));
   phoneIndicator_->setPalette(palette);
-  phonePanel_->setText(phone_->HasBackend()
-                           ? QString::fromStdString(phone_->Indicators().StatusText)
-                           : QStringLiteral("Phone: None "));
+  phonePanel_->setText(!phone_->HasBackend()         ? QStringLiteral("Phone: None ")
+                       : phone_->ModemPhoneWaiting() ? QStringLiteral("Phone: modem mode ")
+                       : QString::fromStdString(phone_->Indicators().StatusText));
 }
 
 void MainWindow::MenuLoaded(bool enableKindList) {
@@ -962,6 +968,11 @@ void MainWindow::PhoneSaveExecute() {
     history_->setClean();  // the phone holds the menu as it is now
   }
   done();
+}
+
+void MainWindow::PhoneConnectExecute() {
+  if (!phone_->ModemPhoneWaiting()) return;
+  phone_->SwitchPhoneToCommandMode();
 }
 
 void MainWindow::PhoneRestartExecute() {

@@ -68,6 +68,7 @@ class MainWindow : public QMainWindow, private MenuEditListener {
   void PhoneOpenExecute();
   void PhoneSaveExecute();
   void PhoneRestartExecute();
+  void PhoneConnectExecute();
   void HelpAbout1Execute();
   // "Modify item": the item properties dialog on a node, and its result into the menu.
   void ModifyItem(const MenuNode* node);
@@ -181,6 +182,7 @@ class MainWindow : public QMainWindow, private MenuEditListener {
   QAction* PhoneOpen = nullptr;
   QAction* PhoneSave = nullptr;
   QAction* PhoneRestart = nullptr;
+  QAction* PhoneConnect = nullptr;  // a phone still in modem mode: switch it
   QAction* FileExit1 = nullptr;
   QAction* HelpAbout1 = nullptr;
   // Tool bar buttons of the commands that have one, enabled on their own.

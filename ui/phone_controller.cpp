@@ -4,6 +4,8 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 
+#include "usb_phone.h"
+
 namespace trellune::ui {
 namespace {
 
@@ -49,7 +51,11 @@ void EventLoopSleeper::Sleep(int milliseconds) {
 
 PhoneController::PhoneController(std::unique_ptr<phone::P2kApi> api, phone::Sleeper& sleeper,
                                  phone::Progress& progress, Hooks hooks, QObject* parent)
-    : QObject(parent), api_(std::move(api)), sleeper_(sleeper), hooks_(std::move(hooks)) {
+    : QObject(parent),
+      api_(std::move(api)),
+      sleeper_(sleeper),
+      progress_(progress),
+      hooks_(std::move(hooks)) {
   if (!api_) return;
   phone::PhoneLinkHooks linkHooks;
   linkHooks.applyProfile = [this](const std::string& id) {
@@ -84,6 +90,38 @@ void PhoneController::Start(int pollMs) {
 void PhoneController::Poll() {
   if (!api_ || busy_) return;
   Run([this] { api_->Poll(); }, false);
+  if (ModemPhoneWaiting() != modemWaiting_) {
+    modemWaiting_ = !modemWaiting_;
+    Q_EMIT Changed();
+  }
+}
+
+bool PhoneController::ModemPhoneWaiting() const {
+  const auto* usbPhone = dynamic_cast<const phone::usb::UsbPhone*>(api_.get());
+  return usbPhone && usbPhone->ModemPhonePresent() && !link_->Session().PhoneConnected;
+}
+
+void PhoneController::SwitchPhoneToCommandMode() {
+  auto* usbPhone = dynamic_cast<phone::usb::UsbPhone*>(api_.get());
+  if (!usbPhone) return;
+  Run([this, usbPhone] {
+    progress_.SetCaption("Switching the phone to command mode");
+    progress_.SetPercent(0);
+    progress_.Show();
+    const bool switched = usbPhone->SwitchToCommandMode(
+        [this](const std::string& caption) { progress_.SetCaption(caption); });
+    progress_.Close();
+    if (!switched) {
+      const phone::PhoneMessage m{
+          "The phone could not be switched to command mode: " + usbPhone->LastError(),
+          ""};
+      After([this, m] {
+        if (hooks_.report) hooks_.report(m);
+      });
+    }
+  });
+  modemWaiting_ = ModemPhoneWaiting();
+  Q_EMIT Changed();
 }
 
 bool PhoneController::Run(const std::function<void()>& operation, bool lookAfter) {

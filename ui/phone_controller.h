@@ -52,6 +52,12 @@ class PhoneController : public QObject {
   void Poll();
 
   bool HasBackend() const { return api_ != nullptr; }
+  // A phone on the USB cable that is still a modem: it takes commands once switched, which
+  // happens when the user asks (SwitchPhoneToCommandMode), never by itself.
+  bool ModemPhoneWaiting() const;
+  // Switches that phone to command mode with the progress window showing what goes on, then
+  // looks for it; a failure is reported.
+  void SwitchPhoneToCommandMode();
   bool Busy() const { return busy_; }
   phone::PhoneSession& Session() { return link_->Session(); }
   const phone::PhoneIndicators& Indicators() const { return link_->Indicators(); }
@@ -75,11 +81,13 @@ class PhoneController : public QObject {
 
   std::unique_ptr<phone::P2kApi> api_;
   phone::Sleeper& sleeper_;
+  phone::Progress& progress_;
   Hooks hooks_;
   std::unique_ptr<phone::PhoneLink> link_;
   std::unique_ptr<phone::PhoneTransfers> transfers_;
   QTimer poll_;
   bool busy_ = false;
+  bool modemWaiting_ = false;  // as last told through Changed()
   std::vector<std::function<void()>> pending_;
 };
 

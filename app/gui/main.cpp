@@ -1,5 +1,5 @@
 // trellune: the menu editor's window.
-//   trellune [FILE] [--phone DIR] [--screenshot PNG]
+//   trellune [FILE] [--phone usb|DIR] [--usb-trace FILE] [--screenshot PNG]
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
@@ -9,7 +9,8 @@
 
 #include "main_window.h"
 #include "user_prompts.h"
-#include "virtual_phone.h"
+#include "phone_backend.h"
+#include "phone_controller.h"
 
 namespace {
 
@@ -55,13 +56,19 @@ int main(int argc, char** argv) {
                                QStringLiteral("[FILE]"));
   const QCommandLineOption phoneOption(
       QStringLiteral("phone"),
-      QStringLiteral("The phone: a virtual phone's folder (also TRELLUNE_PHONE)."),
-      QStringLiteral("DIR"));
+      QStringLiteral("The phone: usb (on the USB cable, the default) or a virtual phone's "
+                     "folder (also TRELLUNE_PHONE)."),
+      QStringLiteral("usb|DIR"));
+  const QCommandLineOption traceOption(
+      QStringLiteral("usb-trace"),
+      QStringLiteral("Write every USB exchange with the phone to FILE (for problem reports)."),
+      QStringLiteral("FILE"));
   const QCommandLineOption shotOption(
       QStringLiteral("screenshot"),
       QStringLiteral("Save a picture of the window to PNG once it is shown, and quit."),
       QStringLiteral("PNG"));
   parser.addOption(phoneOption);
+  parser.addOption(traceOption);
   parser.addOption(shotOption);
   parser.process(app);
   if (parser.positionalArguments().size() > 1) {
@@ -77,8 +84,16 @@ int main(int argc, char** argv) {
   UnattendedPrompts unattended;
   trellune::ui::WindowSetup setup;
   setup.appDir = std::filesystem::current_path();
-  if (!phoneDir.isEmpty())
-    setup.phone = std::make_unique<trellune::phone::VirtualPhone>(phoneDir.toStdString());
+  // Phone waits pump the event loop, the USB backend's reply polls included.
+  trellune::ui::EventLoopSleeper sleeper;
+  setup.sleeper = &sleeper;
+  try {
+    setup.phone = trellune::phone::MakePhoneBackend(
+        {phoneDir.toStdString(), parser.value(traceOption).toStdString()}, sleeper);
+  } catch (const std::exception& e) {
+    std::cerr << "trellune: " << e.what() << '\n';
+    return 2;
+  }
   setup.prompts = shot.isEmpty() ? static_cast<trellune::ui::UserPrompts*>(&dialogs) : &unattended;
   trellune::ui::MainWindow window(std::move(setup));
   window.show();

@@ -16,7 +16,9 @@
 #include "io/file_io.h"
 #include "mma/menu_reader.h"
 #include "progress_window.h"
+#include "simulated_device.h"
 #include "ui/ui_fixture.h"
+#include "usb_phone.h"
 
 using namespace trellune;
 using namespace trellune::ui;
@@ -84,6 +86,7 @@ class MainWindowTest : public QObject {
   void profileSelectorAndCreateNew();
   void phoneWaitsKeepTheWindowPainting();
   void droppedFileIsOpened();
+  void usbPhoneInModemModeIsSwitchedOnRequest();
 };
 
 void MainWindowTest::startUpState() {
@@ -118,7 +121,7 @@ void MainWindowTest::startUpState() {
   QCOMPARE(menus, (QStringList{"&File", "&Edit", "&Help"}));
   QStringList buttons;
   for (QAction* a : h.Find<QToolBar>("ToolBar1")->actions())
-    if (!a->isSeparator() && !a->text().isEmpty()) buttons << a->objectName();
+    if (!a->isSeparator() && !a->text().isEmpty() && a->isVisible()) buttons << a->objectName();
   QCOMPARE(buttons, (QStringList{"FileNew1", "FileOpen1", "FileSave1Button", "EditUndo1",
                                  "EditRedo1", "PhoneOpen", "PhoneSave", "PhoneRestart"}));
 
@@ -629,6 +632,31 @@ void MainWindowTest::droppedFileIsOpened() {
   QCoreApplication::sendEvent(h.window.get(), &drop);
   QCOMPARE(h.window->Editor().Tree().Count(), std::size_t(9 + 14));
   QCOMPARE(h.window->Editor().Document().Options.recordLength, 22);
+}
+
+// A phone on the (simulated) USB cable that is still a modem: the window says so and offers
+// the switch; after it the phone is connected and identified through the USB protocol.
+void MainWindowTest::usbPhoneInModemModeIsSwitchedOnRequest() {
+  Workspace ws("usbmodem");
+  Spit(ws.Phone() / "usb-mode", "modem\n");
+  static NoWait usbWaits;
+  Harness h(ws, true,
+            std::make_unique<phone::usb::UsbPhone>(
+                std::make_unique<phone::usb::SimulatedPhoneDevice>(ws.Phone()), usbWaits));
+  h.Show();
+  MainWindow& w = *h.window;
+  QAction* connect = h.Action("PhoneConnect");
+  QVERIFY(connect);
+  w.Phone().Poll();
+  QVERIFY(connect->isVisible());
+  QCOMPARE(w.PhonePanelText(), QStringLiteral("Phone: modem mode "));
+  QCOMPARE(Indicator(h), QColor(255, 0, 0));
+
+  connect->trigger();
+  QVERIFY(!connect->isVisible());
+  QCOMPARE(w.PhonePanelText(), QStringLiteral("Phone: E398  [R3443H1_G_0A.65.45R] "));
+  QCOMPARE(Indicator(h), QColor(0, 255, 0));
+  QVERIFY(h.prompts.shown.empty());
 }
 
 QTEST_MAIN(MainWindowTest)
