@@ -5,7 +5,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-sanitize bench fuzz clean format
+.PHONY: all deps configure build run test test-sanitize bench fuzz clean format install-udev-rule
 
 all: build
 
@@ -50,6 +50,12 @@ bench: build
 fuzz: deps
 	@CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DTRELLUNE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) -- --no-print-directory
+
+# Lets the user at the seat open P2K phones without root (docs/usb.md).
+install-udev-rule:
+	install -m 644 packaging/70-trellune-phone.rules /etc/udev/rules.d/70-trellune-phone.rules
+	udevadm control --reload-rules
+	udevadm trigger --subsystem-match=usb --attr-match=idVendor=22b8
 
 format:
 	@git ls-files '*.h' '*.cpp' | xargs clang-format -i

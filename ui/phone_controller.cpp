@@ -84,16 +84,20 @@ void PhoneController::Start(int pollMs) {
         if (link_->ConnectPhone()) api_->Poll();
       },
       false);
+  NoteModemPhone();
   poll_.start(pollMs);
 }
 
 void PhoneController::Poll() {
   if (!api_ || busy_) return;
   Run([this] { api_->Poll(); }, false);
-  if (ModemPhoneWaiting() != modemWaiting_) {
-    modemWaiting_ = !modemWaiting_;
-    Q_EMIT Changed();
-  }
+  NoteModemPhone();
+}
+
+void PhoneController::NoteModemPhone() {
+  if (ModemPhoneWaiting() == modemWaiting_) return;
+  modemWaiting_ = !modemWaiting_;
+  Q_EMIT Changed();
 }
 
 bool PhoneController::ModemPhoneWaiting() const {
@@ -120,8 +124,7 @@ void PhoneController::SwitchPhoneToCommandMode() {
       });
     }
   });
-  modemWaiting_ = ModemPhoneWaiting();
-  Q_EMIT Changed();
+  NoteModemPhone();
 }
 
 bool PhoneController::Run(const std::function<void()>& operation, bool lookAfter) {

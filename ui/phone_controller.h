@@ -78,6 +78,8 @@ class PhoneController : public QObject {
 
  private:
   void Flush();
+  // Tells the window when a modem-mode phone appears or goes.
+  void NoteModemPhone();
 
   std::unique_ptr<phone::P2kApi> api_;
   phone::Sleeper& sleeper_;
