@@ -5,7 +5,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-sanitize bench fuzz clean format install-udev-rule
+.PHONY: all deps configure build run test test-sanitize bench fuzz clean format install-udev-rule install uninstall package
 
 all: build
 
@@ -50,6 +50,26 @@ bench: build
 fuzz: deps
 	@CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DTRELLUNE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) -- --no-print-directory
+
+# Installs into PREFIX (default /usr/local), under DESTDIR when given. Installing into the
+# system itself also refreshes the desktop's file type, entry and icon caches.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+	@if [ -z "$(DESTDIR)" ]; then \
+	  command -v update-mime-database >/dev/null && update-mime-database $(PREFIX)/share/mime || true; \
+	  command -v update-desktop-database >/dev/null && update-desktop-database $(PREFIX)/share/applications || true; \
+	  command -v gtk-update-icon-cache >/dev/null && gtk-update-icon-cache -qtf $(PREFIX)/share/icons/hicolor || true; \
+	fi
+
+# Removes what the last `make install` put in place.
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
+	xargs -d '\n' rm -f -- < $(BUILD)/install_manifest.txt
+
+# The Debian package, written to build/.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # Lets the user at the seat open P2K phones without root (docs/usb.md).
 install-udev-rule:

@@ -2,6 +2,8 @@
 //   trellune [FILE] [--phone usb|DIR] [--usb-trace FILE] [--screenshot PNG]
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
+#include <QStandardPaths>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
@@ -38,6 +40,26 @@ bool WantsScreenshot(int argc, char** argv) {
 
 }  // namespace
 
+// The working folder (profiles, backups, temporary files): the current folder when it holds
+// a Profiles folder (one the user keeps, or `make run`'s), else the user's data folder, which
+// is given the installed profiles the first time.
+static std::filesystem::path WorkingFolder() {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path here = fs::current_path(ec);
+  if (!ec && fs::is_directory(here / "Profiles", ec)) return here;
+  const fs::path data =
+      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+  if (data.empty() || (!fs::create_directories(data, ec) && ec)) return here;
+  if (!fs::exists(data / "Profiles", ec)) {
+    const fs::path installed = fs::path(QCoreApplication::applicationDirPath().toStdString()) /
+                               ".." / "share" / "trellune" / "Profiles";
+    if (fs::is_directory(installed, ec))
+      fs::copy(installed, data / "Profiles", fs::copy_options::recursive, ec);
+  }
+  return data;
+}
+
 int main(int argc, char** argv) {
   // A screenshot needs no display: without one, the window is drawn off screen.
   if (WantsScreenshot(argc, argv) && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
@@ -46,6 +68,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("trellune"));
   QApplication::setApplicationVersion(QStringLiteral("0.21"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.trellune.Trellune"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.trellune.Trellune")));
 
   QCommandLineParser parser;
   parser.setApplicationDescription(
@@ -83,7 +107,7 @@ int main(int argc, char** argv) {
   trellune::ui::DialogPrompts dialogs;
   UnattendedPrompts unattended;
   trellune::ui::WindowSetup setup;
-  setup.appDir = std::filesystem::current_path();
+  setup.appDir = WorkingFolder();
   // Phone waits pump the event loop, the USB backend's reply polls included.
   trellune::ui::EventLoopSleeper sleeper;
   setup.sleeper = &sleeper;
