@@ -172,6 +172,9 @@ MainWindow::MainWindow(WindowSetup setup)
 
 MainWindow::~MainWindow() {
   editor_.RemoveListener(this);
+  // The undo stack is a child: clearing it as Qt deletes it would call back into this
+  // window, which by then is gone.
+  history_->disconnect(this);
   // Qt deletes child objects after this window's members; the model listens to the editor,
   // so it goes first.
   menuTree_->setModel(nullptr);

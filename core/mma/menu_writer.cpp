@@ -165,6 +165,7 @@ class Writer {
   }
 
   void PutBytes(const void* data, std::size_t n) {
+    if (n == 0) return;  // an empty payload may have no storage at all
     std::memcpy(w_, data, n);
     w_ += n;
   }
