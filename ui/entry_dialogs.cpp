@@ -86,6 +86,10 @@ EntryDialog::EntryDialog(Kind kind, QWidget* owner) : QDialog(owner), kind_(kind
     if (text_) text_->setFocus();
   });
   languages_->setCurrentIndex(Remembered(kind_));
+  // The text is what the dialog is for: it has the focus when the dialog opens, so a title
+  // can be typed at once.
+  if (name_) name_->setFocus();
+  if (text_) text_->setFocus();
 }
 
 void EntryDialog::Prepare(const QString& text, const QString& languageIdText) {

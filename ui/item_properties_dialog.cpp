@@ -172,6 +172,10 @@ QWidget* ItemPropertiesDialog::BuildVisualTab() {
     row.browse = Button(icons_, (name + "Browse").c_str(), "...");
     row.preview = new PictureView(icons_);
     row.preview->setObjectName(QString::fromStdString(name + "Preview"));
+    // A hidden preview keeps its room, so the dialog does not shift when a path is set.
+    QSizePolicy keep = row.preview->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    row.preview->setSizePolicy(keep);
     row.preview->hide();
     grid->addWidget(row.source, slot, 1);
     grid->addWidget(row.path, slot, 2);
@@ -286,7 +290,9 @@ void ItemPropertiesDialog::Build() {
 
   reset_ = Button(this, "ResetAllData", "Reset All Data");
   reset_->setToolTip(QStringLiteral("Clear all data attached to the item"));
-  reset_->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+  // Red only while it can be used, so a disabled button looks disabled.
+  reset_->setStyleSheet(
+      QStringLiteral("QPushButton { font-weight: bold; } QPushButton:enabled { color: red; }"));
   function_ = new QComboBox(this);
   function_->setObjectName(QStringLiteral("ItemFunction"));
   for (std::string_view text : kItemFunctionTexts)

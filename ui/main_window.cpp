@@ -24,6 +24,7 @@
 #include <QUndoCommand>
 #include <QUndoStack>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "about_box.h"
 #include "io/file_io.h"
@@ -62,6 +63,21 @@ class SnapshotStep : public QUndoCommand {
   MenuDocument before_, after_;
   MainWindow* window_;
   bool applied_ = false;
+};
+
+// A status bar panel at least as wide as it was drawn, and never narrower than its text: a
+// long phone name widens the window rather than being cut.
+class StatusPanel : public QLabel {
+ public:
+  StatusPanel(int width, QWidget* parent) : QLabel(parent), width_(width) {}
+  QSize minimumSizeHint() const override {
+    const QSize text = QLabel::minimumSizeHint();
+    return {std::max(width_, text.width()), text.height()};
+  }
+  QSize sizeHint() const override { return minimumSizeHint(); }
+
+ private:
+  int width_;
 };
 
 const char* const kAllFiles = "All Files (*)";  // menu files have no extension
@@ -367,14 +383,12 @@ void MainWindow::BuildWidgets() {
   QStatusBar* bar = statusBar();
   bar->setObjectName(QStringLiteral("StatusBar1"));
   bar->setSizeGripEnabled(false);
-  formatPanel_ = new QLabel(bar);
+  formatPanel_ = new StatusPanel(150, bar);
   formatPanel_->setObjectName(QStringLiteral("StatusBar1Panel0"));
-  formatPanel_->setMinimumWidth(150);
-  phonePanel_ = new QLabel(bar);
+  phonePanel_ = new StatusPanel(100, bar);
   phonePanel_->setObjectName(QStringLiteral("StatusBar1Panel1"));
   phonePanel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  phonePanel_->setMinimumWidth(100);
-  modifiedPanel_ = new QLabel(bar);
+  modifiedPanel_ = new StatusPanel(0, bar);
   modifiedPanel_->setObjectName(QStringLiteral("StatusBar1Panel2"));
   phoneIndicator_ = new QFrame(bar);
   phoneIndicator_->setObjectName(QStringLiteral("Shape1"));
@@ -457,16 +471,55 @@ void MainWindow::BuildHistory() {
   EditRedo1->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
   EditRedo1->setShortcuts(
       {QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))});
-  connect(history_, &QUndoStack::cleanChanged, this, [this](bool clean) {
-    modifiedPanel_->setText(clean || editor_.Tree().Empty() ? QString()
-                                                            : QStringLiteral("Modified"));
-  });
+  connect(history_, &QUndoStack::cleanChanged, this, &MainWindow::UpdateModifiedPanel);
 }
 
-void MainWindow::ClearHistory() {
+bool MainWindow::IsModified() const {
+  return !editor_.Tree().Empty() && (!history_->isClean() || modifiedBeyondHistory_);
+}
+
+void MainWindow::UpdateModifiedPanel() {
+  modifiedPanel_->setText(IsModified() ? QStringLiteral("Modified") : QString());
+  FitStatusBar();
+}
+
+void MainWindow::FitStatusBar() {
+  // The status bar lays its panels out without telling the window what they need, so a long
+  // phone name would be cut: it is told here, and the window widens when it must.
+  QLayout* panels = statusBar()->layout();
+  if (!panels) return;
+  for (QLayout* inner : statusBar()->findChildren<QLayout*>()) inner->invalidate();
+  statusBar()->setMinimumWidth(panels->minimumSize().width());
+}
+
+void MainWindow::ClearHistory(HistoryEnd why) {
+  // A profile ends the history (its steps hold the kinds they were made with), not the
+  // changes that are still unsaved.
+  modifiedBeyondHistory_ = why == HistoryEnd::ProfileChanged && IsModified();
   history_->clear();
   history_->setClean();
-  modifiedPanel_->clear();
+  UpdateModifiedPanel();
+}
+
+void MainWindow::MarkSaved() {
+  modifiedBeyondHistory_ = false;
+  history_->setClean();
+  UpdateModifiedPanel();
+}
+
+bool MainWindow::MayReplaceMenu() {
+  if (!IsModified()) return true;
+  switch (prompts_.Choose(
+      this, {"The menu has unsaved changes. Save them first?", "", MessageIcon::Question},
+      {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")})) {
+    case 0:
+      FileSave1Execute();
+      return !IsModified();  // a cancelled or failed save keeps the menu
+    case 1:
+      return true;
+    default:
+      return false;
+  }
 }
 
 void MainWindow::PushStep(const QString& caption, MenuDocument before) {
@@ -605,7 +658,7 @@ void MainWindow::ShowProfileMessages(const std::vector<UserMessage>& messages) {
 }
 
 void MainWindow::ApplyFirmwareProfile(const std::string& firmwareId) {
-  ClearHistory();
+  ClearHistory(HistoryEnd::ProfileChanged);
   const ProfileLoad load = editor_.LoadProfile(appDir_, firmwareId, SelectorEntries(profileNames_));
   ShowSelectorEntry(load.selectorIndex, firmwareId);
   // Shown once the identification has ended and the window takes input again.
@@ -615,18 +668,19 @@ void MainWindow::ApplyFirmwareProfile(const std::string& firmwareId) {
 void MainWindow::ComboBox2Select(int index) {
   const std::vector<std::string> entries = SelectorEntries(profileNames_);
   if (index < 0 || std::size_t(index) >= entries.size()) return;
-  ClearHistory();  // a profile changes the kinds the steps were made with
   switch (ActionForSelectorEntry(std::size_t(index), entries.size())) {
     case SelectorAction::CreateNew:
       CreateNewProfile();
       return;
     case SelectorAction::ApplyDefault:
+      ClearHistory(HistoryEnd::ProfileChanged);  // the steps hold the kinds they were made with
       editor_.ApplyDefaultProfile();
       return;
     case SelectorAction::LoadProfile:
       break;
   }
   const std::string name = entries[std::size_t(index)];
+  ClearHistory(HistoryEnd::ProfileChanged);
   ProfileLoad load;
   try {
     load = editor_.LoadProfile(appDir_, name, entries);
@@ -669,6 +723,7 @@ void MainWindow::CreateNewProfile() {
   }
   profileNames_ = ScanProfiles(appDir_);
   FillProfileSelector();
+  ClearHistory(HistoryEnd::ProfileChanged);
   const ProfileLoad load =
       editor_.LoadProfile(appDir_, created.CreatedProfileName, SelectorEntries(profileNames_));
   ShowProfileMessages(load.messages);
@@ -738,6 +793,7 @@ QString MainWindow::PhonePanelText() const {
 void MainWindow::UpdateStatus() {
   formatPanel_->setText(
       editor_.Tree().Empty() ? QString() : QString::fromStdString(StatusText(editor_.Document())));
+  FitStatusBar();
 }
 
 void MainWindow::AfterInsert(const MenuNode&) {
@@ -791,9 +847,11 @@ void MainWindow::UpdatePhoneIndicators() {
   QPalette palette = phoneIndicator_->palette();
   palette.setColor(QPalette::Window, connected ? QColor(0, 255, 0) : QColor(255, 0, 0));
   phoneIndicator_->setPalette(palette);
-  phonePanel_->setText(!phone_->HasBackend()         ? QStringLiteral("Phone: None ")
-                       : phone_->ModemPhoneWaiting() ? QStringLiteral("Phone: modem mode ")
-                       : QString::fromStdString(phone_->Indicators().StatusText));
+  phonePanel_->setText(!phone_->HasBackend() ? QStringLiteral("Phone: None ")
+                       : phone_->ModemPhoneWaiting()
+                           ? QStringLiteral("Phone: modem mode ")
+                           : QString::fromStdString(phone_->Indicators().StatusText));
+  FitStatusBar();
 }
 
 void MainWindow::MenuLoaded(bool enableKindList) {
@@ -808,13 +866,15 @@ void MainWindow::ShowError(const std::string& text, const std::string& caption) 
 }
 
 void MainWindow::FileNew1Execute() {
+  if (!MayReplaceMenu()) return;
   editor_.NewMenu();
-  ClearHistory();
+  ClearHistory(HistoryEnd::MenuReplaced);
   menuTree_->setCurrentIndex(model_->IndexOf(editor_.Tree().MenuRoot()));
   MenuLoaded();
 }
 
 void MainWindow::FileOpen1Execute() {
+  if (!MayReplaceMenu()) return;
   const QString chosen = prompts_.OpenFileName(this, QStringLiteral("Open"), QString(kAllFiles));
   if (chosen.isEmpty()) return;
   OpenPath(chosen.toStdString());
@@ -823,7 +883,7 @@ void MainWindow::FileOpen1Execute() {
 void MainWindow::OpenPath(const fs::path& path) {
   editor_.Clear();
   ReadWithProfileCheck(path);
-  ClearHistory();
+  ClearHistory(HistoryEnd::MenuReplaced);
   if (!editor_.Tree().Empty()) MenuLoaded();
 }
 
@@ -858,7 +918,7 @@ void MainWindow::FileSave1Execute() {
     if (auto refusal = editor_.Save(chosen.toStdString()))
       prompts_.Show(this, *refusal);
     else
-      history_->setClean();
+      MarkSaved();
   } catch (const FileError& e) {
     ShowError(e.what());
   }
@@ -878,7 +938,7 @@ void MainWindow::LoadMidletList() {
 }
 
 void MainWindow::PhoneOpenExecute() {
-  if (!PhoneOpen->isEnabled() || phone_->Busy()) return;
+  if (!PhoneOpen->isEnabled() || phone_->Busy() || !MayReplaceMenu()) return;
   toolBar_->repaint();
   editor_.Clear();
   phone::PhoneSession& session = phone_->Session();
@@ -890,7 +950,7 @@ void MainWindow::PhoneOpenExecute() {
     ReadWithProfileCheck(copied);
     MenuLoaded(false);
   }
-  ClearHistory();
+  ClearHistory(HistoryEnd::MenuReplaced);
   std::error_code ec;
   if (fs::exists(midletTempFile_, ec)) LoadMidletList();
   kindListEnabled_ = true;
@@ -968,7 +1028,7 @@ void MainWindow::PhoneSaveExecute() {
                        : "the previous menu is in backups/" + backup.filename().string();
     ShowError("The menu on the phone differs from what was sent; " + previous);
   } else if (written) {
-    history_->setClean();  // the phone holds the menu as it is now
+    MarkSaved();  // the phone holds the menu as it is now
   }
   done();
 }
@@ -1051,11 +1111,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     phone_->Session().PictureList.clear();
   }
   // Unsaved changes: Save runs "Save as"; closing is never refused.
-  if (!editor_.Tree().Empty() && !history_->isClean() &&
-      prompts_.Choose(
-          this,
-          {"The menu has unsaved changes. Save them before closing?", "", MessageIcon::Question},
-          {QStringLiteral("Save"), QStringLiteral("Discard")}) == 0)
+  if (IsModified() && prompts_.Choose(this,
+                                      {"The menu has unsaved changes. Save them before closing?",
+                                       "", MessageIcon::Question},
+                                      {QStringLiteral("Save"), QStringLiteral("Discard")}) == 0)
     FileSave1Execute();
   DeleteTemporaryFiles();
   if (phone_->HasBackend() && phone_->Session().SavedToPhone && phone_->Session().PhoneConnected &&
@@ -1074,6 +1133,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
   if (urls.size() != 1 || !urls.front().isLocalFile()) return;
   event->acceptProposedAction();
+  if (!MayReplaceMenu()) return;
   OpenPath(urls.front().toLocalFile().toStdString());
 }
 

@@ -96,6 +96,9 @@ class MainWindow : public QMainWindow, private MenuEditListener {
 
   // The undo history; clean while the menu is as last opened or saved.
   QUndoStack& History() { return *history_; }
+  // The menu differs from what was last opened or saved (also when a profile change ended
+  // the history of those changes).
+  bool IsModified() const;
   // Runs an edit as one step of the history, named `caption` ("Delete item"), when it
   // changes the document.
   template <typename Edit>
@@ -119,7 +122,14 @@ class MainWindow : public QMainWindow, private MenuEditListener {
   void BuildWidgets();
   void BuildPopupMenus();
   void BuildHistory();
-  void ClearHistory();
+  enum class HistoryEnd { MenuReplaced, ProfileChanged };
+  void ClearHistory(HistoryEnd why);
+  void MarkSaved();
+  void UpdateModifiedPanel();
+  void FitStatusBar();
+  // Before New, Open and Open from phone replace a menu with unsaved changes: Save, Discard
+  // or Cancel. False when the menu is to stay.
+  bool MayReplaceMenu();
   void PushStep(const QString& caption, MenuDocument before);
   // After an add or a drop: the new node selected, a custom item's dialog, the shortcut.
   void Added(const EditOutcome& outcome, bool selectNew);
@@ -171,7 +181,9 @@ class MainWindow : public QMainWindow, private MenuEditListener {
   bool midletListLoaded_ = false;
   bool kindListEnabled_ = false;
   bool shown_ = false;
-  bool refreshing_ = false;  // controls being set from the options, not by the user
+  bool refreshing_ = false;
+  bool modifiedBeyondHistory_ = false;  // unsaved changes whose steps a profile change ended  //
+                                        // controls being set from the options, not by the user
   std::map<QString, std::optional<QByteArray>> pictures_;  // previews read this connection
 
   // Commands.

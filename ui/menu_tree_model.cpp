@@ -48,6 +48,13 @@ QVariant MenuTreeModel::data(const QModelIndex& index, int role) const {
   return QString::fromLatin1(node->Text.data(), qsizetype(node->Text.size()));
 }
 
+Qt::ItemFlags MenuTreeModel::flags(const QModelIndex& index) const {
+  Qt::ItemFlags flags = QAbstractItemModel::flags(index);
+  if (const MenuNode* node = NodeOf(index); node && editor_.CanDrag(node))
+    flags |= Qt::ItemIsDragEnabled;
+  return flags;
+}
+
 void MenuTreeModel::BeforeInsert(const MenuNode* parent, std::size_t row) {
   beginInsertRows(IndexOf(parent), int(row), int(row));
 }

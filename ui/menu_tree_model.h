@@ -21,6 +21,8 @@ class MenuTreeModel : public QAbstractItemModel, private MenuEditListener {
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  // Items of the main menu can be dragged; what a drop may do is the view's question.
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   const MenuNode* NodeOf(const QModelIndex& index) const;
   QModelIndex IndexOf(const MenuNode* node) const;

@@ -32,7 +32,10 @@ void MenuTreeView::startDrag(Qt::DropActions) {
                 QByteArray::number(qulonglong(handler_.positionOf(node))));
   auto* drag = new QDrag(this);
   drag->setMimeData(data);
-  drag->exec(Qt::MoveAction);
+  if (runDrag_)
+    runDrag_(*drag);
+  else
+    drag->exec(Qt::MoveAction);
 }
 
 bool MenuTreeView::Allowed(const QMimeData* data, const QPoint& at, const MenuNode** target) const {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QDrag>
 #include <QPersistentModelIndex>
 #include <QTreeView>
 #include <functional>
@@ -35,6 +36,9 @@ class MenuTreeView : public QTreeView {
  public:
   explicit MenuTreeView(QWidget* parent);
   void SetDropHandler(DropHandler handler) { handler_ = std::move(handler); }
+  // Runs a drag that started in the view; by default Qt's own drag loop (QDrag::exec). Tests
+  // take the drag's data from here instead of waiting in that loop.
+  void SetDragRunner(std::function<void(QDrag&)> runner) { runDrag_ = std::move(runner); }
   // The nodes opened by hovering during the current drag (DragExpandedNodes).
   const std::vector<QPersistentModelIndex>& DragExpandedNodes() const { return expanded_; }
 
@@ -50,6 +54,7 @@ class MenuTreeView : public QTreeView {
   void CollapseAfterDrop(const MenuNode* dropped);
 
   DropHandler handler_;
+  std::function<void(QDrag&)> runDrag_;
   std::vector<QPersistentModelIndex> expanded_;
 };
 

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -34,6 +35,10 @@ PicturePicker::PicturePicker(QWidget* owner,
   files_->setColumnWidth(0, 190);
   files_->setColumnWidth(1, 60);
   files_->verticalHeader()->hide();
+  files_->verticalHeader()->setDefaultSectionSize(files_->fontMetrics().height() + 6);
+  // Both columns fit without scrolling; the folder tree takes what is left.
+  files_->setMinimumWidth(190 + 60 + 2 * files_->frameWidth() +
+                          files_->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2);
   files_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   files_->setSelectionBehavior(QAbstractItemView::SelectRows);
   files_->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -50,7 +50,12 @@ int DialogPrompts::Choose(QWidget* owner, const UserMessage& question, const QSt
   QMessageBox box(IconOf(question.icon), DisplayText(question.caption), DisplayText(question.text),
                   QMessageBox::NoButton, owner);
   std::vector<QPushButton*> made;
-  for (const QString& text : buttons) made.push_back(box.addButton(text, QMessageBox::AcceptRole));
+  for (const QString& text : buttons) {
+    // A "Cancel" is what Escape and the window's close button choose; the others need a click.
+    const bool cancel = text == QStringLiteral("Cancel");
+    made.push_back(box.addButton(text, cancel ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+    if (cancel) box.setEscapeButton(made.back());
+  }
   if (!made.empty()) box.setDefaultButton(made.front());
   box.exec();
   for (std::size_t i = 0; i < made.size(); ++i)

@@ -7,12 +7,14 @@
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <iostream>
+#include <string_view>
 
 #include "main_window.h"
-#include "user_prompts.h"
 #include "phone_backend.h"
 #include "phone_controller.h"
+#include "user_prompts.h"
 
 namespace {
 
@@ -32,10 +34,19 @@ class UnattendedPrompts : public trellune::ui::UserPrompts {
   int Exec(QDialog&) override { return 0; }
 };
 
-bool WantsScreenshot(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::string(argv[i]).starts_with("--screenshot")) return true;
+bool HasOption(int argc, char** argv, std::initializer_list<std::string_view> names) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--") break;
+    for (std::string_view name : names)
+      if (arg == name || (name.starts_with("--") && arg.starts_with(std::string(name) + "=")))
+        return true;
+  }
   return false;
+}
+
+bool HasDisplay() {
+  return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
 }
 
 }  // namespace
@@ -61,10 +72,17 @@ static std::filesystem::path WorkingFolder() {
 }
 
 int main(int argc, char** argv) {
-  // A screenshot needs no display: without one, the window is drawn off screen.
-  if (WantsScreenshot(argc, argv) && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
-      !std::getenv("QT_QPA_PLATFORM"))
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // A screenshot, the help and the version need no display: without one, the window system
+  // is replaced by drawing off screen. Anything else needs a display, and says so plainly.
+  if (!HasDisplay()) {
+    if (HasOption(argc, argv, {"--screenshot", "--help", "-h", "--help-all", "--version", "-v"})) {
+      setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    } else {
+      std::cerr << "trellune: no display to show the window on (DISPLAY is not set); "
+                   "--screenshot PNG draws it without one\n";
+      return 1;
+    }
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("trellune"));
   QApplication::setApplicationVersion(QStringLiteral("0.21"));

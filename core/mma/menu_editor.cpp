@@ -146,10 +146,15 @@ Verdict MenuEditor::CanMoveDown(const MenuNode* at) const {
   return Verdict::Allow();
 }
 
+Verdict MenuEditor::CanDrag(const MenuNode* at) const {
+  if (!Find(at)) return Verdict::Refuse(kNoNode);
+  if (PositionOf(at) < kFirstMainPosition) return Verdict::Refuse(kNotMainItem);
+  return Verdict::Allow();
+}
+
 Verdict MenuEditor::CanDropNode(const MenuNode* dragged, const MenuNode* target) const {
-  if (!Find(dragged)) return Verdict::Refuse(kNoNode);
+  if (Verdict v = CanDrag(dragged); !v) return v;
   if (!Find(target)) return Verdict::Refuse(kNoDropHere);
-  if (PositionOf(dragged) < kFirstMainPosition) return Verdict::Refuse(kNotMainItem);
   if (PositionOf(target) < kFirstMainPosition) return Verdict::Refuse(kNoDropHere);
   if (doc_.Tree.IsInSubtree(target, dragged))
     return Verdict::Refuse("An item cannot be moved into itself or its subitems");

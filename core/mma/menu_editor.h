@@ -103,6 +103,8 @@ class MenuEditor {
   Verdict CanDelete(const MenuNode* at) const;
   Verdict CanMoveUp(const MenuNode* at) const;
   Verdict CanMoveDown(const MenuNode* at) const;
+  // Whether a drag may start at the node: only items of the main menu move.
+  Verdict CanDrag(const MenuNode* at) const;
   Verdict CanDropNode(const MenuNode* dragged, const MenuNode* target) const;
   Verdict CanDropKind(const MenuNode* target) const;
   Verdict CanDropKind(int kindIndex, const MenuNode* target) const;

@@ -312,6 +312,7 @@ TEST(MenuEditor, PredicatesFollowTheEnabledRules) {
     EXPECT_EQ(bool(e.CanAdd(n, AddPlacement::SubitemLast)), got[0]) << r.what;
     EXPECT_EQ(bool(e.CanAdd(n, AddPlacement::ItemFirst)), got[1]) << r.what;
     EXPECT_EQ(bool(e.CanReplace(n)), got[2]) << r.what;
+    EXPECT_EQ(bool(e.CanDrag(n)), r.position >= 9) << r.what;  // a drag starts on main items
   }
   // Nothing is allowed without a node, on a node of another menu, or with a kind that is
   // not in the list.
@@ -321,6 +322,7 @@ TEST(MenuEditor, PredicatesFollowTheEnabledRules) {
     EXPECT_FALSE(e.CanAdd(n, AddPlacement::SubitemLast));
     EXPECT_FALSE(e.CanModify(n));
     EXPECT_FALSE(e.CanDelete(n));
+    EXPECT_FALSE(e.CanDrag(n));
     EXPECT_FALSE(e.CanDropNode(n, e.Tree().NodeAt(9)));
     EXPECT_FALSE(e.CanDropNode(e.Tree().NodeAt(9), n));
   }

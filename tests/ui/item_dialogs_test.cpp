@@ -218,6 +218,15 @@ void ItemDialogsTest::entryDialogsRememberTheirLanguage() {
   QTest::keyClick(box, Qt::Key_Return);
   QCOMPARE(text.Text(), QString(399, QLatin1Char('a')));
   QCOMPARE(Child<QLineEdit>(next, "Name")->maxLength(), 399);
+
+  // Opened, each takes what is typed at once: the focus is in its text, not on the list.
+  for (EntryDialog* d : {&next, &text}) {
+    d->show();
+    QVERIFY(QTest::qWaitForWindowActive(d));
+    QVERIFY(d->focusWidget() == (d == &next ? static_cast<QWidget*>(Child<QLineEdit>(next, "Name"))
+                                            : static_cast<QWidget*>(box)));
+    d->hide();
+  }
 }
 
 void ItemDialogsTest::functionChoiceAndReset() {

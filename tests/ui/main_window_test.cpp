@@ -86,6 +86,7 @@ class MainWindowTest : public QObject {
   void profileSelectorAndCreateNew();
   void phoneWaitsKeepTheWindowPainting();
   void droppedFileIsOpened();
+  void statusPanelsShowTheirWholeText();
   void usbPhoneInModemModeIsSwitchedOnRequest();
 };
 
@@ -632,6 +633,32 @@ void MainWindowTest::droppedFileIsOpened() {
   QCoreApplication::sendEvent(h.window.get(), &drop);
   QCOMPARE(h.window->Editor().Tree().Count(), std::size_t(9 + 14));
   QCOMPARE(h.window->Editor().Document().Options.recordLength, 22);
+}
+
+// A long phone name, the format and "Modified" together: the window widens rather than cut
+// or overlap them.
+void MainWindowTest::statusPanelsShowTheirWholeText() {
+  Workspace ws("panels");
+  Harness h(ws);
+  h.Show();
+  MainWindow& w = *h.window;
+  w.OpenPath(Demo("menus/mma_ucp_36"));
+  h.Find<QCheckBox>("CheckBox1")->click();
+  QCOMPARE(w.ModifiedPanelText(), QStringLiteral("Modified"));
+  QVERIFY(w.PhonePanelText().size() > 30);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  QRect previous;
+  for (const char* name : {"StatusBar1Panel0", "StatusBar1Panel2", "StatusBar1Panel1", "Shape1"}) {
+    auto* panel = h.Find<QWidget>(name);
+    if (auto* label = qobject_cast<QLabel*>(panel))
+      QVERIFY2(
+          label->contentsRect().width() >= label->fontMetrics().horizontalAdvance(label->text()),
+          name);
+    QVERIFY2(!panel->geometry().intersects(previous), name);
+    QVERIFY2(panel->geometry().right() < panel->parentWidget()->width(), name);
+    previous = panel->geometry();
+  }
+  QVERIFY(w.width() >= 462);
 }
 
 // A phone on the (simulated) USB cable that is still a modem: the window says so and offers

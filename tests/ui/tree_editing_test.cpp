@@ -1,8 +1,11 @@
 // Tree editing in the window: the two pop-up menus and their rules, the commands, the
 // keyboard, drag and drop, and a long run of edits that saves and opens back whole.
+#include <QApplication>
 #include <QComboBox>
+#include <QDrag>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeView>
@@ -73,6 +76,28 @@ struct EditHarness : Harness {
     if (!drop) return;
     QDropEvent dropped(QPointF(at), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
     QCoreApplication::sendEvent(tree->viewport(), &dropped);
+  }
+  // Presses on a node and moves the pointer as a user starts a drag; the data the view would
+  // hand to Qt's drag loop, or nothing when no drag started.
+  std::unique_ptr<QMimeData> MouseDrag(const MenuNode* node) {
+    std::unique_ptr<QMimeData> taken;
+    tree->SetDragRunner([&](QDrag& drag) {
+      auto* copy = new QMimeData;
+      for (const QString& format : drag.mimeData()->formats())
+        copy->setData(format, drag.mimeData()->data(format));
+      taken.reset(copy);
+    });
+    const QPoint from = tree->visualRect(model->IndexOf(node)).center();
+    QTest::mousePress(tree->viewport(), Qt::LeftButton, {}, from);
+    for (int step = 1; step <= 4; ++step) {
+      const QPoint to = from + QPoint(0, step * QApplication::startDragDistance());
+      QMouseEvent move(QEvent::MouseMove, to, tree->viewport()->mapToGlobal(to), Qt::NoButton,
+                       Qt::LeftButton, {});
+      QCoreApplication::sendEvent(tree->viewport(), &move);
+    }
+    QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, from);
+    tree->SetDragRunner(nullptr);
+    return taken;
   }
   QMimeData* NodeDrag(const MenuNode* node) {
     auto* data = new QMimeData;
@@ -252,6 +277,8 @@ void TreeEditingTest::dragAndDrop() {
     h.Drag(*kind, h.At(target), false, &accepted);
     QVERIFY(!accepted);
   }
+  // With the mouse, a softkey or a fixed node does not even start a drag.
+  for (std::size_t fixed : {0u, 2u, 8u}) QVERIFY(!h.MouseDrag(h.At(fixed)));
   std::unique_ptr<QMimeData> softkey(h.NodeDrag(h.At(2)));
   h.Drag(*softkey, c, false, &accepted);
   QVERIFY(!accepted);
@@ -267,7 +294,8 @@ void TreeEditingTest::dragAndDrop() {
 
   // Hovering a closed folder opens it; after a drop elsewhere it closes again.
   h.tree->collapse(h.model->IndexOf(a));
-  std::unique_ptr<QMimeData> moving(h.NodeDrag(c));
+  std::unique_ptr<QMimeData> moving = h.MouseDrag(c);  // a main item drags
+  QVERIFY(moving);
   h.Drag(*moving, a, false, &accepted);
   QVERIFY(accepted);
   QVERIFY(h.tree->isExpanded(h.model->IndexOf(a)));

@@ -53,6 +53,7 @@ class UndoTest : public QObject {
   void everyStepUndoesAndRedoes();
   void longRunUndoesToTheOpenedBytes();
   void historyIsClearedByNewOpenAndProfiles();
+  void replacingAnUnsavedMenuAsks();
   void modifiedStateAndTheCloseQuestion();
 };
 
@@ -200,26 +201,81 @@ void UndoTest::historyIsClearedByNewOpenAndProfiles() {
     h.Action("AddFirst1")->trigger();
     QVERIFY(w.History().canUndo());
   };
-  const std::pair<const char*, std::function<void()>> clearing[] = {
-      {"New", [&] { w.FileNew1Execute(); }},
-      {"Open", [&] { w.OpenPath(Demo("menus/mma_ucp_22")); }},
-      {"Open from phone", [&] { w.PhoneOpenExecute(); }},
-      {"a profile", [&] { w.ComboBox2Select(0); }},
+  // A new menu replaces the edited one (its changes discarded when asked); a profile keeps
+  // the menu, so its changes stay unsaved though their steps are gone.
+  const std::tuple<const char*, std::function<void()>, bool> clearing[] = {
+      {"New", [&] { w.FileNew1Execute(); }, false},
+      {"Open", [&] { w.OpenPath(Demo("menus/mma_ucp_22")); }, false},
+      {"Open from phone", [&] { w.PhoneOpenExecute(); }, false},
+      {"a profile", [&] { w.ComboBox2Select(0); }, true},
       {"a phone's profile",
        [&] {
          ws.Unplug();
          w.Phone().Poll();
          ws.Plug();
          w.Phone().Poll();
-       }},
+       },
+       true},
   };
   w.FileNew1Execute();
-  for (const auto& [what, clear] : clearing) {
+  for (const auto& [what, clear, stillModified] : clearing) {
     edit();
+    h.prompts.choices = {1};  // Discard, where a menu is replaced
     clear();
     QVERIFY2(!w.History().canUndo(), what);
     QVERIFY2(w.History().isClean(), what);
+    QVERIFY2(w.IsModified() == stillModified, what);
+    QCOMPARE(w.ModifiedPanelText().isEmpty(), !stillModified);
+    h.prompts.files = {QString::fromStdString((ws.Dir() / "saved").string())};
+    const std::size_t shown = h.prompts.Texts().size();
+    w.FileSave1Execute();
+    // Saved, it is no longer modified; refused (the new profile lacks a kind), it still is.
+    QVERIFY2(w.IsModified() == (h.prompts.Texts().size() > shown), what);
   }
+  // Choosing "Create new..." and giving no firmware changes nothing, not even the history.
+  edit();
+  w.ComboBox2Select(h.Find<QComboBox>("ComboBox2")->count() - 1);
+  QVERIFY(w.History().canUndo());
+}
+
+// New, Open and Open from phone ask before a menu with unsaved changes goes.
+void UndoTest::replacingAnUnsavedMenuAsks() {
+  Workspace ws("undo_replace");
+  UndoHarness h(ws);
+  MainWindow& w = *h.window;
+  w.FileNew1Execute();  // nothing unsaved: no question
+  QVERIFY(h.prompts.Texts("choose").empty());
+  w.OpenPath(Demo("menus/mma_ucp_36"));
+  const std::size_t items = w.Editor().Tree().Count();
+  auto edit = [&] { h.Find<QCheckBox>("CheckBox1")->click(); };
+
+  edit();
+  h.prompts.choices = {2};  // Cancel
+  w.FileNew1Execute();
+  QCOMPARE(h.prompts.Texts("choose"),
+           std::vector<std::string>{"The menu has unsaved changes. Save them first?"});
+  QCOMPARE(h.prompts.shown.back().caption, std::string("Save|Discard|Cancel"));
+  QCOMPARE(w.Editor().Tree().Count(), items);
+  QVERIFY(w.IsModified());
+
+  h.prompts.choices = {0};  // Save, then the save dialog is cancelled: the menu stays
+  w.FileOpen1Execute();
+  QCOMPARE(w.Editor().Tree().Count(), items);
+  QVERIFY(h.prompts.Texts("open").empty());
+
+  const fs::path saved = ws.Dir() / "kept";
+  h.prompts.choices = {0};  // Save to a file, then Open goes on
+  h.prompts.files = {QString::fromStdString(saved.string()),
+                     QString::fromStdString(Demo("menus/mma_ucp_22"))};
+  w.FileOpen1Execute();
+  QVERIFY(fs::exists(saved));
+  QCOMPARE(w.Editor().Document().Options.recordLength, 22);
+  QVERIFY(!w.IsModified());
+
+  edit();
+  h.prompts.choices = {1};  // Discard
+  w.FileNew1Execute();
+  QCOMPARE(w.Editor().Tree().Count(), std::size_t(9));
 }
 
 void UndoTest::modifiedStateAndTheCloseQuestion() {
