@@ -68,14 +68,15 @@ struct ItemDataEntry {
   // zero-filled first: reading a menu makes hundreds of them.
   ItemDataEntry() noexcept {}
 
+  // The small fields first, so that they pack without padding.
   std::uint8_t TypeCode = 0;
-  std::uint16_t Length = 0;  // payload bytes of the entry's frame(s); kept by UpdateLength
-  std::vector<TitleCell> Titles;
-  std::string Text;
   std::uint8_t Byte = 0;
-  std::u16string Path;
+  std::uint16_t Length = 0;  // payload bytes of the entry's frame(s); kept by UpdateLength
   std::uint16_t Value = 0;
   std::array<std::uint8_t, kShortcutBytes> Shortcut{};
+  std::vector<TitleCell> Titles;
+  std::string Text;
+  std::u16string Path;
   std::vector<RawFrame> Frames;
 
   bool operator==(const ItemDataEntry&) const = default;

@@ -45,11 +45,7 @@ std::u16string Utf16Until0(const std::uint8_t* p, std::size_t bytes) {
     }
     for (; i < units; ++i) out[i] = char16_t(p[2 * i] << 8 | p[2 * i + 1]);
   };
-  if (units <= kMaxTitleUnits) {
-    char16_t local[kMaxTitleUnits];
-    decode(local);
-    return std::u16string(local, units);
-  }
+  // Decoded in place: a copy from a buffer on the stack costs more than the fill.
   std::u16string s(units, u'\0');
   decode(s.data());
   return s;
@@ -196,9 +192,18 @@ class Reader {
     }
   }
 
+  // Records of the run starting at r: those that follow it with the same parent index.
+  std::size_t RunLength(int r) const {
+    std::size_t length = 0;
+    for (int i = r; i < n_ && 10 + std::size_t(i + 1) * rl_ <= b_.size(); ++i, ++length)
+      if (Record(i)[1] != Record(r)[1]) break;
+    return length;
+  }
+
   // One sibling run, depth first. The run's first record fixes its parent index; a record
   // with another parent index ends it.
   void ReadItemRun(std::uint8_t group, int r, MenuNode* parent) {
+    parent->Children.reserve(parent->Children.size() + RunLength(r));
     bool first = true;
     std::uint8_t runParent = 0;
     for (; r < n_ && 10 + std::size_t(r + 1) * rl_ <= b_.size(); ++r) {
@@ -277,12 +282,28 @@ class Reader {
       if (pos + consumed > len)
         fail("has a frame of type " + std::to_string(code) + " that runs past its end");
 
-      const bool known = IsKnownFrameCode(code);
-      if (known && block.Entries.size() >= kMaxEntries)
+      if (!IsKnownFrameCode(code)) {
+        if (flen > kMaxRawFrameBytes)
+          fail("has a frame of unknown type " + std::to_string(code) + " longer than " +
+               std::to_string(kMaxRawFrameBytes) + " bytes");
+        if (unknownAt < 0) {
+          ItemDataEntry group;
+          group.TypeCode = kUnknownGroup;
+          addEntry(std::move(group));
+          unknownAt = int(block.Entries.size()) - 1;
+        }
+        ItemDataEntry& group = block.Entries[std::size_t(unknownAt)];
+        if (group.Frames.size() >= kMaxRawFrames)
+          fail("has more than " + std::to_string(kMaxRawFrames) + " frames of unknown types");
+        group.Frames.push_back(RawFrame{code, std::vector<std::uint8_t>(p, p + flen)});
+        UpdateLength(group);
+        pos += consumed;
+        continue;
+      }
+      if (block.Entries.size() >= kMaxEntries)
         fail("has more than " + std::to_string(kMaxEntries) + " entries");
       // Built where it is kept: an entry is a large value, not worth a move.
-      ItemDataEntry scratch;
-      ItemDataEntry& e = known ? block.Entries.emplace_back() : scratch;
+      ItemDataEntry& e = block.Entries.emplace_back();
       e.TypeCode = code;
       switch (code) {
         case kMenuTitles:
@@ -295,7 +316,8 @@ class Reader {
         case kMidletName:
         case kMidletVendor:
           if (const void* nul = std::memchr(p, 0, flen))
-            e.Text.assign(reinterpret_cast<const char*>(p), static_cast<const std::uint8_t*>(nul) - p);
+            e.Text.assign(reinterpret_cast<const char*>(p),
+                          static_cast<const std::uint8_t*>(nul) - p);
           else
             e.Text.assign(reinterpret_cast<const char*>(p), flen);
           if (e.Text.size() > kMaxAnsiChars)
@@ -328,24 +350,8 @@ class Reader {
         case kShortcutData:
           std::copy_n(p, kShortcutBytes, e.Shortcut.begin());
           break;
-        default: {
-          if (flen > kMaxRawFrameBytes)
-            fail("has a frame of unknown type " + std::to_string(code) + " longer than " +
-                 std::to_string(kMaxRawFrameBytes) + " bytes");
-          if (unknownAt < 0) {
-            ItemDataEntry group;
-            group.TypeCode = kUnknownGroup;
-            addEntry(std::move(group));
-            unknownAt = int(block.Entries.size()) - 1;
-          }
-          ItemDataEntry& group = block.Entries[std::size_t(unknownAt)];
-          if (group.Frames.size() >= kMaxRawFrames)
-            fail("has more than " + std::to_string(kMaxRawFrames) + " frames of unknown types");
-          group.Frames.push_back(RawFrame{code, std::vector<std::uint8_t>(p, p + flen)});
-          UpdateLength(group);
-          pos += consumed;
-          continue;
-        }
+        default:
+          break;  // unknown codes were kept above
       }
       UpdateLength(e);
       pos += consumed;

@@ -50,6 +50,8 @@ class Writer {
     // The records first, at their final size (zeros are the names' padding); the data
     // follows once the record pass has summed its length.
     out_.reserve(10 + records * rl_ + 0xFFFF);
+    dataIds_.reserve(records);
+    lengths_.reserve(records * 3);  // a few entries an item; more only grows it
     out_.resize(10 + records * rl_);
     std::copy(kTemplate.begin(), kTemplate.begin() + 10 + rl_, out_.begin());
     out_[1] = o_.c698pFix ? 0x03 : 0x01;
@@ -182,8 +184,9 @@ class Writer {
         const std::uint8_t* before = w_;
         WriteEntry(e, length);
         // The record pass sized the data from these lengths; writing more would run past it.
-        const std::size_t expected =
-            e.TypeCode != kUnknownGroup ? length + 3 : o_.saveAllData ? length : 0;
+        const std::size_t expected = e.TypeCode != kUnknownGroup ? length + 3
+                                     : o_.saveAllData            ? length
+                                                                 : 0;
         if (std::size_t(w_ - before) != expected)
           throw std::logic_error("menu data entry written at a length other than its own");
       }
