@@ -110,19 +110,19 @@ std::vector<std::string> KindList::BuildActiveKindList(const std::vector<std::st
     // A kind listed twice, or "Custom item" (always added last), would only repeat an entry.
     if (listed[k] || name == kCustomItemName) continue;
     listed[k] = true;
-    KindNames[KnownKindCount] = name;
+    KindNames[KnownKindCount] = table().rows[k].plain;  // the row's own text, not the line's
     KindDisplayNames[KnownKindCount] = table().rows[k].display;
     ++KnownKindCount;
   }
-  KindNames[KnownKindCount] = std::string(kCustomItemName);
-  KindDisplayNames[KnownKindCount] = std::string(kCustomItemName);
+  KindNames[KnownKindCount] = kCustomItemName;
+  KindDisplayNames[KnownKindCount] = kCustomItemName;
   ++KnownKindCount;
   return unsupported;
 }
 
 namespace {
 // The length and the first character rule out most names before a comparison.
-bool SameName(const std::string& kind, std::string_view name) {
+bool SameName(std::string_view kind, std::string_view name) {
   return kind.size() == name.size() && !name.empty() && kind[0] == name[0] && kind == name;
 }
 }  // namespace
@@ -149,7 +149,7 @@ KindIndex::KindIndex(const KindList& kinds) : kinds_(kinds) {
   slots_.fill(0);
   // The first of equal names wins, as in the list's linear search.
   for (int i = 0; i < kBuiltinKindCount; ++i) {
-    const std::string& name = kinds.KindNames[i];
+    const std::string_view name = kinds.KindNames[i];
     std::size_t h = Hash(name);
     for (;; h = (h + 1) % slots_.size()) {
       if (slots_[h] == 0) {
@@ -179,7 +179,8 @@ bool KindIndex::IsKnownName(std::string_view name) const {
 }
 
 std::string KindList::KindDisplayText(std::uint8_t kindIndex, std::size_t position) const {
-  std::string text = kindIndex < kBuiltinKindCount ? KindDisplayNames[kindIndex] : std::string();
+  std::string text(kindIndex < kBuiltinKindCount ? KindDisplayNames[kindIndex]
+                                                 : std::string_view());
   if (position >= 1 && position <= 7) return std::string(SoftkeyPrefix(int(position) - 1)) + text;
   return text;
 }

@@ -38,8 +38,10 @@ bool IsShortcutKind(std::string_view displayName);
 // them is always "Custom item" after a profile or the built-in list was applied.
 struct KindList {
   std::uint16_t KnownKindCount = 0;
-  std::array<std::string, kBuiltinKindCount> KindNames;
-  std::array<std::string, kBuiltinKindCount> KindDisplayNames;
+  // Views of the built-in table's names, which live as long as the program: every kind a
+  // list can hold is one of its rows, so a list is cheap to make, copy and drop.
+  std::array<std::string_view, kBuiltinKindCount> KindNames;
+  std::array<std::string_view, kBuiltinKindCount> KindDisplayNames;
   // One byte per kind index, all 1; an item takes KindFlags[k] as its AllowSubitems.
   std::array<std::uint8_t, kBuiltinKindCount + 1> KindFlags;
 

@@ -184,7 +184,7 @@ EditOutcome Refused(const Verdict& v) {
 EditOutcome MenuEditor::InsertFromList(MenuNode* parent, std::size_t row, int kindIndex,
                                        bool asChild) {
   const std::size_t k = std::size_t(kindIndex);
-  const std::string display = doc_.Kinds.KindDisplayNames[k];
+  const std::string display(doc_.Kinds.KindDisplayNames[k]);
   const bool custom = display == kCustomItemName;
   TMMAItem item;
   std::string text;
@@ -237,8 +237,8 @@ EditOutcome MenuEditor::Replace(const MenuNode* at, int kindIndex) {
   if (Verdict v = CanReplace(at, kindIndex); !v) return Refused(v);
   MenuNode* node = Find(at);
   const std::size_t k = std::size_t(kindIndex);
-  const std::string display = doc_.Kinds.KindDisplayNames[k];
-  const std::string name = doc_.Kinds.KindNames[k];
+  const std::string display(doc_.Kinds.KindDisplayNames[k]);
+  const std::string name(doc_.Kinds.KindNames[k]);
   const bool custom = display == kCustomItemName;
   ReplaceItemKind(doc_, *node, custom, name);
   if (IsShortcutKind(display)) MakeShortcutData(doc_, *node, name);
