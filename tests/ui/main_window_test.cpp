@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScreen>
 #include <QToolBar>
 #include <QTreeView>
 
@@ -98,6 +99,10 @@ void MainWindowTest::startUpState() {
   MainWindow& w = *h.window;
   QCOMPARE(w.objectName(), QStringLiteral("TSDIAppForm"));
   QCOMPARE(w.windowTitle(), QStringLiteral("Trellune v.0.21 [fix]"));
+  // Opened in the middle of its screen.
+  const QPoint offCentre = w.frameGeometry().center() - w.screen()->availableGeometry().center();
+  QVERIFY2(offCentre.manhattanLength() <= 2,
+           qPrintable(QStringLiteral("%1,%2").arg(offCentre.x()).arg(offCentre.y())));
   struct Command {
     const char* name;
     const char* text;
