@@ -82,12 +82,15 @@ EntryDialog::EntryDialog(Kind kind, QWidget* owner) : QDialog(owner), kind_(kind
   // Choosing a language moves on to the text.
   connect(languages_, &QComboBox::activated, this, [this] {
     languageChosen_ = true;
-    if (name_) name_->setFocus();
-    if (text_) text_->setFocus();
+    FocusText();
   });
   languages_->setCurrentIndex(Remembered(kind_));
   // The text is what the dialog is for: it has the focus when the dialog opens, so a title
   // can be typed at once.
+  FocusText();
+}
+
+void EntryDialog::FocusText() {
   if (name_) name_->setFocus();
   if (text_) text_->setFocus();
 }

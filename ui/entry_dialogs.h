@@ -35,6 +35,7 @@ class EntryDialog : public QDialog {
   void accept() override;
 
  private:
+  void FocusText();
   Kind kind_;
   QComboBox* languages_;
   bool languageChosen_ = false;

@@ -669,19 +669,21 @@ void MainWindow::ApplyFirmwareProfile(const std::string& firmwareId) {
 void MainWindow::ComboBox2Select(int index) {
   const std::vector<std::string> entries = SelectorEntries(profileNames_);
   if (index < 0 || std::size_t(index) >= entries.size()) return;
-  switch (ActionForSelectorEntry(std::size_t(index), entries.size())) {
+  const SelectorAction action = ActionForSelectorEntry(std::size_t(index), entries.size());
+  // A profile ends the history: its steps hold the kinds they were made with. "Create new..."
+  // ends it only once a profile was made.
+  if (action != SelectorAction::CreateNew) ClearHistory(HistoryEnd::ProfileChanged);
+  switch (action) {
     case SelectorAction::CreateNew:
       CreateNewProfile();
       return;
     case SelectorAction::ApplyDefault:
-      ClearHistory(HistoryEnd::ProfileChanged);  // the steps hold the kinds they were made with
       editor_.ApplyDefaultProfile();
       return;
     case SelectorAction::LoadProfile:
       break;
   }
   const std::string name = entries[std::size_t(index)];
-  ClearHistory(HistoryEnd::ProfileChanged);
   ProfileLoad load;
   try {
     load = editor_.LoadProfile(appDir_, name, entries);

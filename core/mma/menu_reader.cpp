@@ -266,10 +266,9 @@ class Reader {
     ItemDataBlock block;
     block.Entries.reserve(CountEntries(d, len));
     int unknownAt = -1;
-    auto addEntry = [&](ItemDataEntry e) {
+    auto roomForEntry = [&] {
       if (block.Entries.size() >= kMaxEntries)
         fail("has more than " + std::to_string(kMaxEntries) + " entries");
-      block.Entries.push_back(std::move(e));
     };
 
     std::size_t pos = 0;
@@ -287,9 +286,8 @@ class Reader {
           fail("has a frame of unknown type " + std::to_string(code) + " longer than " +
                std::to_string(kMaxRawFrameBytes) + " bytes");
         if (unknownAt < 0) {
-          ItemDataEntry group;
-          group.TypeCode = kUnknownGroup;
-          addEntry(std::move(group));
+          roomForEntry();
+          block.Entries.emplace_back().TypeCode = kUnknownGroup;
           unknownAt = int(block.Entries.size()) - 1;
         }
         ItemDataEntry& group = block.Entries[std::size_t(unknownAt)];
@@ -300,8 +298,7 @@ class Reader {
         pos += consumed;
         continue;
       }
-      if (block.Entries.size() >= kMaxEntries)
-        fail("has more than " + std::to_string(kMaxEntries) + " entries");
+      roomForEntry();
       // Built where it is kept: an entry is a large value, not worth a move.
       ItemDataEntry& e = block.Entries.emplace_back();
       e.TypeCode = code;
