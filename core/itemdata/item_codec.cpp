@@ -88,7 +88,7 @@ bool IsFunctionCode(std::uint8_t code) {
 
 std::vector<TitleRow> RowsOf(const ItemDataEntry& e) {
   std::vector<TitleRow> rows;
-  for (const TitleCell& c : e.Titles) rows.push_back({c.LanguageId, c.Text});
+  for (const TitleCell& c : e.Titles) rows.push_back({c.LanguageId, c.Text.str()});
   return rows;
 }
 
@@ -197,7 +197,7 @@ void ItemCodec::Decode(const ItemDataEntry& e) {
         return;
       }
       icon.Source = file ? IconSource::FS : IconSource::DRM;
-      icon.Path = file ? e.Path : Digits(e.Value);
+      icon.Path = file ? e.Path.str() : Digits(e.Value);
       icon.FromDrm = !file;
       icon.Byte = e.Byte;
       return;

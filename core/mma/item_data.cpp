@@ -68,11 +68,11 @@ ItemDataEntry MakeTextEntry(std::uint8_t typeCode, std::string text) {
   return Finish(std::move(e));
 }
 
-ItemDataEntry MakeIconFileEntry(std::uint8_t iconKind, std::u16string path) {
+ItemDataEntry MakeIconFileEntry(std::uint8_t iconKind, std::u16string_view path) {
   ItemDataEntry e;
   e.TypeCode = kIconFile;
   e.Byte = iconKind;
-  e.Path = std::move(path);
+  e.Path = path;
   return Finish(std::move(e));
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "mma/inline_string.h"
+
 namespace trellune {
 
 // Frame type codes of the data area.
@@ -42,9 +44,15 @@ constexpr std::size_t kMaxRawFrames = 11;
 constexpr std::size_t kMaxRawFrameBytes = 2048;
 constexpr std::size_t kShortcutBytes = 25;
 
+// Most titles and icon paths fit inline (a menu title shows about 20 characters; a path
+// such as "/a/mobile/picture/weather.gif" is about 30 units), so a menu is read without an
+// allocation per text.
+using TitleText = InlineString<char16_t, 28>;
+using IconPath = InlineString<char16_t, 44>;
+
 struct TitleCell {
   std::uint8_t LanguageId = 1;
-  std::u16string Text;  // without the terminating 0x0000
+  TitleText Text;  // without the terminating 0x0000
   bool operator==(const TitleCell&) const = default;
 };
 
@@ -76,7 +84,7 @@ struct ItemDataEntry {
   std::array<std::uint8_t, kShortcutBytes> Shortcut{};
   std::vector<TitleCell> Titles;
   std::string Text;
-  std::u16string Path;
+  IconPath Path;
   std::vector<RawFrame> Frames;
 
   bool operator==(const ItemDataEntry&) const = default;
@@ -93,7 +101,7 @@ void UpdateLength(ItemDataEntry& entry);
 // Entry builders for the known frame types.
 ItemDataEntry MakeTitlesEntry(std::uint8_t typeCode, std::vector<TitleCell> titles);
 ItemDataEntry MakeTextEntry(std::uint8_t typeCode, std::string text);
-ItemDataEntry MakeIconFileEntry(std::uint8_t iconKind, std::u16string path);
+ItemDataEntry MakeIconFileEntry(std::uint8_t iconKind, std::u16string_view path);
 ItemDataEntry MakeDrmEntry(std::uint8_t typeCode, std::uint8_t byte, std::uint16_t number);
 ItemDataEntry MakeByteEntry(std::uint8_t typeCode, std::uint8_t value);
 ItemDataEntry MakeSendEventEntry(std::uint16_t value);

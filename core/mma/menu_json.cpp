@@ -97,7 +97,7 @@ std::string Hex(const std::uint8_t* p, std::size_t n) {
 }
 
 // UTF-16 text as UTF-8, or nothing when it holds a lone surrogate (then it goes out as hex).
-std::optional<std::string> Utf16ToUtf8(const std::u16string& s) {
+std::optional<std::string> Utf16ToUtf8(std::u16string_view s) {
   std::string out;
   for (std::size_t i = 0; i < s.size(); ++i) {
     char32_t c = s[i];
@@ -112,7 +112,7 @@ std::optional<std::string> Utf16ToUtf8(const std::u16string& s) {
   return out;
 }
 
-std::string Utf16Hex(const std::u16string& s) {
+std::string Utf16Hex(std::u16string_view s) {
   std::vector<std::uint8_t> bytes;
   for (char16_t u : s) {
     bytes.push_back(std::uint8_t(u >> 8));
@@ -123,7 +123,7 @@ std::string Utf16Hex(const std::u16string& s) {
 
 // --- export ---
 
-Json TextOrHex16(const std::u16string& s) {
+Json TextOrHex16(std::u16string_view s) {
   Json j = Json::object();
   if (auto text = Utf16ToUtf8(s))
     j["text"] = *text;

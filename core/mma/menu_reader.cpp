@@ -19,11 +19,12 @@ std::uint16_t Be16(const std::uint8_t* p) {
   throw MalformedMenuFile("mma_ucp is damaged: " + what);
 }
 
-// A UTF-16 big-endian string from a byte range, up to its 0x0000 unit (or the range's end).
-// Four units at a time: a 64-bit word holds four 16-bit lanes; a lane of zero ends the
-// string, and the lanes' byte order is swapped from the file's big-endian. Short strings (all
-// titles) are decoded on the stack, so the string is allocated once at its final size.
-std::u16string Utf16Until0(const std::uint8_t* p, std::size_t bytes) {
+// A UTF-16 big-endian string from a byte range, up to its 0x0000 unit (or the range's end),
+// decoded straight into `out`. Four units at a time: a 64-bit word holds four 16-bit lanes; a
+// lane of zero ends the string, and the lanes' byte order is swapped from the file's
+// big-endian.
+template <typename Text>
+void Utf16Until0(const std::uint8_t* p, std::size_t bytes, Text& out) {
   constexpr std::uint64_t kLow = 0x0001000100010001, kHigh = 0x8000800080008000;
   const std::size_t max = bytes / 2;
   std::size_t units = 0;
@@ -34,21 +35,16 @@ std::u16string Utf16Until0(const std::uint8_t* p, std::size_t bytes) {
   }
   while (units < max && (p[2 * units] | p[2 * units + 1])) ++units;
 
-  auto decode = [p, units](char16_t* out) {
-    char* o = reinterpret_cast<char*>(out);
-    std::size_t i = 0;
-    for (; i + 4 <= units; i += 4) {
-      std::uint64_t w;
-      std::memcpy(&w, p + 2 * i, 8);
-      w = ((w & 0x00FF00FF00FF00FF) << 8) | ((w >> 8) & 0x00FF00FF00FF00FF);
-      std::memcpy(o + 2 * i, &w, 8);
-    }
-    for (; i < units; ++i) out[i] = char16_t(p[2 * i] << 8 | p[2 * i + 1]);
-  };
-  // Decoded in place: a copy from a buffer on the stack costs more than the fill.
-  std::u16string s(units, u'\0');
-  decode(s.data());
-  return s;
+  char16_t* to = out.ResizeForOverwrite(units);
+  char* o = reinterpret_cast<char*>(to);
+  std::size_t i = 0;
+  for (; i + 4 <= units; i += 4) {
+    std::uint64_t w;
+    std::memcpy(&w, p + 2 * i, 8);
+    w = ((w & 0x00FF00FF00FF00FF) << 8) | ((w >> 8) & 0x00FF00FF00FF00FF);
+    std::memcpy(o + 2 * i, &w, 8);
+  }
+  for (; i < units; ++i) to[i] = char16_t(p[2 * i] << 8 | p[2 * i + 1]);
 }
 
 // What a read builds: the parts of a document a file gives. The document takes them over
@@ -326,7 +322,7 @@ class Reader {
           if (flen - 1 > kMaxIconPathBytes) fail("has an icon path that is too long");
           e.TypeCode = kIconFile;
           e.Byte = p[0];
-          e.Path = Utf16Until0(p + 1, flen - 1);
+          Utf16Until0(p + 1, flen - 1, e.Path);
           doc_.Options.iconMarker = code == kIconFileCode6 ? IconMarker::k06 : IconMarker::k0C;
           break;
         case kIconDrmList:
@@ -377,7 +373,9 @@ class Reader {
       if (end > areaLen) fail("has a title that runs past its frame");
       if (end - prev > 2 * kMaxTitleUnits)
         fail("has a title longer than " + std::to_string(kMaxTitleUnits) + " UTF-16 units");
-      titles.push_back(TitleCell{cell[0], Utf16Until0(area + prev, end - prev)});
+      TitleCell& title = titles.emplace_back();
+      title.LanguageId = cell[0];
+      Utf16Until0(area + prev, end - prev, title.Text);
       prev = end;
     }
     return titles;

@@ -148,7 +148,7 @@ class Writer {
       if (node->HasChildren()) WriteItemRun(node->Children);
   }
 
-  void PutUtf16(const std::u16string& s) {
+  void PutUtf16(std::u16string_view s) {
     std::uint8_t* p = w_;
     w_ += 2 * s.size() + 2;
     p[2 * s.size()] = p[2 * s.size() + 1] = 0;  // the terminator

@@ -302,14 +302,19 @@ TEST(MenuWriter, RoundTripsThroughTheReader) {
     unknown.TypeCode = kUnknownGroup;
     unknown.Frames = {{40, {1, 2, 3}}};
     UpdateLength(unknown);
+    // Titles and paths short and long enough to be held in and out of line.
     Give(doc, *a,
-         {MakeTitlesEntry(kMenuTitles, {{1, u"Spiele"}, {7, u"Games"}}),
+         {MakeTitlesEntry(kMenuTitles, {{1, u"Spiele"},
+                                        {7, u""},
+                                        {6, std::u16string(28, u'a')},
+                                        {8, std::u16string(29, u'b')},
+                                        {9, std::u16string(kMaxTitleUnits - 1, u'c')}}),
           MakeIconFileEntry(4, u"/a/anim.gif"), MakeDrmEntry(kIconDrmList, 0x12, 9)});
+    Give(doc, *b, {MakeIconFileEntry(3, u"/c/" + std::u16string(300, u'p') + u".gif")});
     Give(doc, *a1,
          {MakeTextEntry(kMidletAttribute, "m1"), MakeTextEntry(kMidletName, "n"),
           MakeTextEntry(kMidletVendor, "v"), unknown});
     Give(doc, *doc.Tree.NodeAt(3), {MakeTitlesEntry(kSoftkeyTitles, {{1, u"Calls"}})});
-    (void)b;
     doc.Options.SelectRecordLength(rl);
     doc.Options.saveAllData = true;
     Bytes first = Serialize(doc);
@@ -320,6 +325,7 @@ TEST(MenuWriter, RoundTripsThroughTheReader) {
     EXPECT_EQ(ToHex(Serialize(back)), ToHex(first)) << rl;
     EXPECT_EQ(back.Tree.Count(), doc.Tree.Count());
     EXPECT_EQ(*back.ItemData[11], *doc.ItemData[11]);
+    EXPECT_EQ(*back.ItemData[12], *doc.ItemData[12]);
   }
 }
 
