@@ -7,6 +7,7 @@
 
 #include "io/file_io.h"
 #include "mma/menu_ops.h"
+#include "mma/utf16be.h"
 
 namespace trellune {
 namespace {
@@ -20,31 +21,11 @@ std::uint16_t Be16(const std::uint8_t* p) {
 }
 
 // A UTF-16 big-endian string from a byte range, up to its 0x0000 unit (or the range's end),
-// decoded straight into `out`. Four units at a time: a 64-bit word holds four 16-bit lanes; a
-// lane of zero ends the string, and the lanes' byte order is swapped from the file's
-// big-endian.
+// decoded straight into `out`.
 template <typename Text>
 void Utf16Until0(const std::uint8_t* p, std::size_t bytes, Text& out) {
-  constexpr std::uint64_t kLow = 0x0001000100010001, kHigh = 0x8000800080008000;
-  const std::size_t max = bytes / 2;
-  std::size_t units = 0;
-  for (; units + 4 <= max; units += 4) {
-    std::uint64_t w;
-    std::memcpy(&w, p + 2 * units, 8);
-    if ((w - kLow) & ~w & kHigh) break;  // some lane is zero
-  }
-  while (units < max && (p[2 * units] | p[2 * units + 1])) ++units;
-
-  char16_t* to = out.ResizeForOverwrite(units);
-  char* o = reinterpret_cast<char*>(to);
-  std::size_t i = 0;
-  for (; i + 4 <= units; i += 4) {
-    std::uint64_t w;
-    std::memcpy(&w, p + 2 * i, 8);
-    w = ((w & 0x00FF00FF00FF00FF) << 8) | ((w >> 8) & 0x00FF00FF00FF00FF);
-    std::memcpy(o + 2 * i, &w, 8);
-  }
-  for (; i < units; ++i) to[i] = char16_t(p[2 * i] << 8 | p[2 * i + 1]);
+  const std::size_t units = utf16be::LengthUntil0(p, bytes / 2);
+  utf16be::Decode(p, units, out.ResizeForOverwrite(units));
 }
 
 // What a read builds: the parts of a document a file gives. The document takes them over
@@ -123,6 +104,7 @@ class Reader {
     visited_.fill(false);
     for (int r = 0; r < 10; ++r) visited_[r] = true;
 
+    doc_.Tree.Reserve(std::size_t(n_) - 1);  // a node for every record but the file's root
     ReadSoftkeys();
     MenuNode* rootNode =
         doc_.Tree.Append(nullptr, "Menu Root", MenuRootItem(RootOrigin::ReadFromFile));

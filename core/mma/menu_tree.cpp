@@ -1,9 +1,72 @@
 #include "mma/menu_tree.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <new>
 #include <stdexcept>
 
 namespace trellune {
+
+// Nodes are carved from chunks, and a node given back is kept on a free list for the next:
+// a tree takes memory a chunk at a time rather than a node at a time, and an editing session
+// that adds and deletes items, or undoes and redoes, reuses the slots it freed. The chunks
+// go with the tree.
+class NodePool {
+ public:
+  MenuNode* Make() {
+    Slot* slot = free_;
+    if (slot) {
+      free_ = slot->next;
+    } else {
+      if (used_ == chunkSize_) AddChunk(std::clamp<std::size_t>(chunkSize_ * 2, 16, 256));
+      slot = &chunks_.back()[used_++];
+    }
+    return ::new (static_cast<void*>(slot->node)) MenuNode();
+  }
+
+  void Release(MenuNode* node) noexcept {
+    node->~MenuNode();
+    Slot* slot = reinterpret_cast<Slot*>(node);
+    slot->next = free_;
+    free_ = slot;
+  }
+
+  // Makes sure the next `nodes` nodes come without another chunk.
+  void Reserve(std::size_t nodes) {
+    std::size_t room = chunkSize_ - used_;
+    for (Slot* s = free_; s && room < nodes; s = s->next) ++room;
+    if (room < nodes) AddChunk(std::max<std::size_t>(nodes - room, 16));
+  }
+
+ private:
+  union Slot {
+    Slot* next;
+    alignas(MenuNode) std::byte node[sizeof(MenuNode)];
+  };
+
+  // The unused end of the current chunk goes on the free list before the next chunk opens.
+  void AddChunk(std::size_t size) {
+    std::unique_ptr<Slot[]> chunk(new Slot[size]);
+    for (; used_ < chunkSize_; ++used_) {
+      Slot* slot = &chunks_.back()[used_];
+      slot->next = free_;
+      free_ = slot;
+    }
+    chunks_.push_back(std::move(chunk));
+    chunkSize_ = size;
+    used_ = 0;
+  }
+
+  std::vector<std::unique_ptr<Slot[]>> chunks_;
+  std::size_t chunkSize_ = 0;
+  std::size_t used_ = 0;  // slots of the last chunk handed out so far
+  Slot* free_ = nullptr;
+};
+
+void NodeDeleter::operator()(MenuNode* node) const noexcept {
+  pool->Release(node);
+}
+
 namespace {
 
 std::size_t CountAll(const NodeList& run) {
@@ -37,14 +100,14 @@ void Visit(const NodeList& run, const std::function<void(MenuNode&)>& visit) {
   }
 }
 
-void CopyRun(const NodeList& from, NodeList& to, MenuNode* parent) {
+void CopyRun(const NodeList& from, NodeList& to, MenuNode* parent, NodePool& pool) {
   to.reserve(from.size());
   for (const auto& node : from) {
-    auto copy = std::make_unique<MenuNode>();
+    NodePtr copy(pool.Make(), NodeDeleter{&pool});
     copy->Text = node->Text;
     copy->Item = node->Item;
     copy->Parent = parent;
-    CopyRun(node->Children, copy->Children, copy.get());
+    CopyRun(node->Children, copy->Children, copy.get(), pool);
     to.push_back(std::move(copy));
   }
 }
@@ -83,17 +146,46 @@ TMMAItem MenuRootItem(RootOrigin origin) {
   return item;
 }
 
+MenuTree::MenuTree() noexcept = default;
+MenuTree::~MenuTree() = default;
+
 MenuTree::MenuTree(const MenuTree& other) {
-  CopyRun(other.top_, top_, nullptr);
+  Reserve(other.Count());
+  CopyRun(other.top_, top_, nullptr, Pool());
 }
 
 MenuTree& MenuTree::operator=(const MenuTree& other) {
   if (this != &other) {
+    // The copy is made before the old nodes go, so a failed copy leaves the tree whole.
     NodeList copy;
-    CopyRun(other.top_, copy, nullptr);
+    CopyRun(other.top_, copy, nullptr, Pool());
     top_ = std::move(copy);
   }
   return *this;
+}
+
+MenuTree::MenuTree(MenuTree&& other) noexcept
+    : pool_(std::move(other.pool_)), top_(std::move(other.top_)) {
+  other.top_.clear();
+}
+
+MenuTree& MenuTree::operator=(MenuTree&& other) noexcept {
+  if (this != &other) {
+    top_.clear();  // the old nodes go back to the old pool while it is still there
+    pool_ = std::move(other.pool_);
+    top_ = std::move(other.top_);
+    other.top_.clear();
+  }
+  return *this;
+}
+
+NodePool& MenuTree::Pool() {
+  if (!pool_) pool_ = std::make_unique<NodePool>();
+  return *pool_;
+}
+
+void MenuTree::Reserve(std::size_t nodes) {
+  Pool().Reserve(nodes);
 }
 
 bool MenuTree::Contains(const MenuNode* node) const {
@@ -115,7 +207,8 @@ std::size_t MenuTree::PositionOf(const MenuNode* node) const {
 }
 
 MenuNode* MenuTree::Insert(MenuNode* parent, std::size_t index, std::string text, TMMAItem item) {
-  auto node = std::make_unique<MenuNode>();
+  NodePool& pool = Pool();
+  NodePtr node(pool.Make(), NodeDeleter{&pool});
   node->Text = std::move(text);
   node->Item = std::move(item);
   node->Parent = parent;
@@ -167,7 +260,7 @@ bool MenuTree::Move(MenuNode* node, MenuNode* parent, std::size_t index) {
   if (parent && IsInSubtree(parent, node)) return false;
   NodeList& from = RunOf(node->Parent);
   std::size_t at = IndexOf(node);
-  std::unique_ptr<MenuNode> owned = std::move(from[at]);
+  NodePtr owned = std::move(from[at]);
   from.erase(from.begin() + static_cast<std::ptrdiff_t>(at));
   NodeList& to = RunOf(parent);
   if (&from == &to && index > at) --index;

@@ -47,28 +47,43 @@ TMMAItem SoftkeyContainerItem();  // "Container": folder, record 1, first softke
 // from a file carries the reader's 10 and 0 until the renumbering sets its first item.
 TMMAItem MenuRootItem(RootOrigin origin);
 
+struct MenuNode;
+class NodePool;
+
+// A tree's nodes live in its own pool (a menu has a few hundred, made and dropped together
+// when a menu is read or copied), so the owning pointer gives a node back to that pool.
+struct NodeDeleter {
+  NodePool* pool = nullptr;
+  void operator()(MenuNode* node) const noexcept;
+};
+using NodePtr = std::unique_ptr<MenuNode, NodeDeleter>;
+using NodeList = std::vector<NodePtr>;
+
 struct MenuNode {
   MenuNode() noexcept {}  // built from the initializers, not zero-filled first
 
   std::string Text;
   TMMAItem Item;
   MenuNode* Parent = nullptr;  // nullptr for the two top-level nodes
-  std::vector<std::unique_ptr<MenuNode>> Children;
+  NodeList Children;
 
   bool HasChildren() const { return !Children.empty(); }
 };
 
-using NodeList = std::vector<std::unique_ptr<MenuNode>>;
-
 class MenuTree {
  public:
-  MenuTree() = default;
+  MenuTree() noexcept;
   // Copies are deep: every node, text and item, with the copy's own parent links. A menu
   // has at most a few hundred nodes, so a copy is how a document is kept aside unchanged.
   MenuTree(const MenuTree& other);
   MenuTree& operator=(const MenuTree& other);
-  MenuTree(MenuTree&&) = default;
-  MenuTree& operator=(MenuTree&&) = default;
+  // A move takes the nodes with the pool they live in.
+  MenuTree(MenuTree&& other) noexcept;
+  MenuTree& operator=(MenuTree&& other) noexcept;
+  ~MenuTree();
+
+  // Room for this many nodes in all before the pool asks for more memory.
+  void Reserve(std::size_t nodes);
 
   bool Empty() const { return top_.empty(); }
   std::size_t Count() const;
@@ -99,13 +114,16 @@ class MenuTree {
   // Moves node (with its subtree) into parent's run at index, counted before the move.
   // Refused (returns false) when parent lies in node's own subtree.
   bool Move(MenuNode* node, MenuNode* parent, std::size_t index);
-  void Clear() { top_.clear(); }
+  void Clear() noexcept { top_.clear(); }
 
   // Visits every node in pre-order.
   void ForEach(const std::function<void(MenuNode&)>& visit) const;
 
  private:
   NodeList& RunOf(MenuNode* parent) { return parent ? parent->Children : top_; }
+  NodePool& Pool();
+  // Declared first, so that it goes after the nodes it holds.
+  std::unique_ptr<NodePool> pool_;
   NodeList top_;
 };
 

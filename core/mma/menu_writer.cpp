@@ -7,6 +7,7 @@
 #include <string>
 
 #include "io/file_io.h"
+#include "mma/utf16be.h"
 
 namespace trellune {
 namespace {
@@ -149,21 +150,10 @@ class Writer {
   }
 
   void PutUtf16(std::u16string_view s) {
-    std::uint8_t* p = w_;
-    w_ += 2 * s.size() + 2;
-    p[2 * s.size()] = p[2 * s.size() + 1] = 0;  // the terminator
-    const char* in = reinterpret_cast<const char*>(s.data());
-    std::size_t i = 0;
-    for (; i + 4 <= s.size(); i += 4) {  // four units a word, each swapped to big-endian
-      std::uint64_t w;
-      std::memcpy(&w, in + 2 * i, 8);
-      w = ((w & 0x00FF00FF00FF00FF) << 8) | ((w >> 8) & 0x00FF00FF00FF00FF);
-      std::memcpy(p + 2 * i, &w, 8);
-    }
-    for (; i < s.size(); ++i) {
-      p[2 * i] = std::uint8_t(s[i] >> 8);
-      p[2 * i + 1] = std::uint8_t(s[i]);
-    }
+    utf16be::Encode(s.data(), s.size(), w_);
+    w_ += 2 * s.size();
+    Put(0);  // the terminator
+    Put(0);
   }
 
   void PutBytes(const void* data, std::size_t n) {
