@@ -9,79 +9,91 @@ namespace {
 constexpr std::array<std::string_view, 7> kDefaultSoftkeys = {
     "PhoneBook", "Message", "RecentCall", "Mutilmedia", "AlarmClock", "MMRingStyle", "VoiceRecord"};
 
-// Gives the main items their record numbers in the order the writer emits records: a sibling
-// run is written whole, then the runs of its members' children in member order.
-void NumberRun(const NodeList& run, std::uint8_t& next) {
-  for (const auto& node : run) node->Item.Id = next++;
-  for (const auto& node : run)
-    if (node->HasChildren()) NumberRun(node->Children, next);
-}
+// Numbers the main items in the order the writer emits records (a sibling run whole, then
+// the runs of its members' children in member order) and sets their index fields, in one
+// walk. A run's parent is numbered before the run, so its number is known here. The old
+// numbers are kept in walk order for the data that has to follow its item.
+class Renumbering {
+ public:
+  Renumbering(MenuNode& root, std::vector<std::uint8_t>* oldIds) : root_(root), oldIds_(oldIds) {}
 
-void CollectOldIds(const NodeList& run, std::vector<std::uint8_t>& out) {
-  for (const auto& node : run) {
-    out.push_back(node->Item.Id);
-    CollectOldIds(node->Children, out);
-  }
-}
-
-// Whether every main item with data keeps its number (and no two share one): then the data
-// table needs no reshuffle, only its unowned slots emptied. That is the case after a read
-// and after most edits.
-bool NumbersKept(const NodeList& run, const std::vector<std::uint8_t>& oldIds, std::size_t& at,
-                 std::array<bool, 256>& owned) {
-  for (const auto& node : run) {
-    const std::uint8_t oldId = oldIds[at++];
-    if (node->Item.HasData) {
-      if (oldId != node->Item.Id || owned[oldId]) return false;
-      owned[oldId] = true;
-    }
-    if (!NumbersKept(node->Children, oldIds, at, owned)) return false;
-  }
-  return true;
-}
-
-struct Renumbering {
-  ItemDataTable& data;
-  MenuNode* root;
-  const std::vector<std::uint8_t>& oldIds;  // in pre-order
-  ItemDataTable* fresh;                     // where data moves to; nullptr when none moves
-  std::size_t at = 0;
-  std::array<bool, 256> moved{};
-  std::array<std::uint8_t, 256> movedTo{};
+  // Whether every item with data kept its number, and no two claimed one slot: then the
+  // data table needs no reshuffle, only its unowned slots emptied. That is the case after
+  // a read and after most edits.
+  bool kept = true;
+  std::array<bool, 256> owned{};
 
   void Run(NodeList& run) {
+    for (const auto& node : run) {
+      TMMAItem& item = node->Item;
+      const std::uint8_t oldId = item.Id;
+      item.Id = next_++;
+      if (oldIds_) oldIds_->push_back(oldId);
+      if (item.HasData) {
+        if (oldId != item.Id || owned[oldId]) kept = false;
+        owned[oldId] = true;
+      }
+    }
     for (std::size_t i = 0; i < run.size(); ++i) {
       MenuNode& node = *run[i];
       TMMAItem& item = node.Item;
-      const std::uint8_t oldId = oldIds[at++];
-      item.NextIndex = item.Id;
-      item.ParentIndex = std::uint8_t((node.Parent == root ? 10 : node.Parent->Item.Id) - 1);
+      item.NextIndex = i + 1 == run.size() ? kNoIndex : item.Id;
+      item.ParentIndex = std::uint8_t((node.Parent == &root_ ? 10 : node.Parent->Item.Id) - 1);
       if (!node.HasChildren()) {
         item.ChildIndex = kNoIndex;
         if (item.ItemType == 1) item.ItemType = 0;
       }
-      if (item.HasData && fresh) CarryData(oldId, item.Id);
       if (i == 0) node.Parent->Item.ChildIndex = std::uint8_t(item.Id - 1);
-      if (i + 1 == run.size()) item.NextIndex = kNoIndex;
-      Run(node.Children);
     }
+    for (const auto& node : run)
+      if (node->HasChildren()) Run(node->Children);
   }
 
-  // Two items can only share an old slot in a damaged model; the second then gets a copy.
-  void CarryData(std::uint8_t oldId, std::uint8_t newId) {
+ private:
+  MenuNode& root_;
+  std::vector<std::uint8_t>* oldIds_;
+  std::uint8_t next_ = 11;
+};
+
+// Moves the blocks of items whose number changed to their new slots, visiting the items in
+// the walk order of the numbering. Two items can only share an old slot in a damaged model;
+// the second then gets a copy.
+class DataCarrier {
+ public:
+  DataCarrier(ItemDataTable& data, ItemDataTable& fresh, const std::vector<std::uint8_t>& oldIds)
+      : data_(data), fresh_(fresh), oldIds_(oldIds) {}
+
+  void Run(const NodeList& run) {
+    for (const auto& node : run) {
+      const std::uint8_t oldId = oldIds_[at_++];
+      if (node->Item.HasData) Carry(oldId, node->Item.Id);
+    }
+    for (const auto& node : run)
+      if (node->HasChildren()) Run(node->Children);
+  }
+
+ private:
+  void Carry(std::uint8_t oldId, std::uint8_t newId) {
     std::optional<ItemDataBlock> block;
-    if (!moved[oldId]) {
-      block = std::move(data.Slots[oldId]);
-      moved[oldId] = true;
-      movedTo[oldId] = newId;
+    if (!moved_[oldId]) {
+      block = std::move(data_.Slots[oldId]);
+      moved_[oldId] = true;
+      movedTo_[oldId] = newId;
     } else {
-      block = fresh->Slots[movedTo[oldId]];
+      block = fresh_.Slots[movedTo_[oldId]];
     }
     if (block) {
       block->OwnerId = newId;
-      fresh->Slots[newId] = std::move(block);
+      fresh_.Slots[newId] = std::move(block);
     }
   }
+
+  ItemDataTable& data_;
+  ItemDataTable& fresh_;
+  const std::vector<std::uint8_t>& oldIds_;
+  std::size_t at_ = 0;
+  std::array<bool, 256> moved_{};
+  std::array<std::uint8_t, 256> movedTo_{};
 };
 
 bool KeptWhenBecomingFolder(std::uint8_t typeCode) {
@@ -126,15 +138,13 @@ void RenumberItems(MenuTree& tree, ItemDataTable& data) {
   std::array<bool, 256> owned{};
   bool kept = true;
   if (root) {
-    oldIds.reserve(tree.Count());
-    CollectOldIds(root->Children, oldIds);
-    std::uint8_t next = 11;
-    NumberRun(root->Children, next);
-    std::size_t at = 0;
-    kept = NumbersKept(root->Children, oldIds, at, owned);
+    oldIds.reserve(kMaxRecords);
+    Renumbering numbering(*root, &oldIds);
+    numbering.Run(root->Children);
+    kept = numbering.kept;
+    owned = numbering.owned;
   }
   if (kept) {
-    if (root) Renumbering{data, root, oldIds, nullptr}.Run(root->Children);
     // The softkeys' slots stay; a main slot stays only with its item.
     for (std::size_t slot = 0; slot < data.Slots.size(); ++slot) {
       if (slot >= 3 && slot <= 9) continue;
@@ -147,8 +157,12 @@ void RenumberItems(MenuTree& tree, ItemDataTable& data) {
   }
   ItemDataTable fresh;
   for (int slot = 3; slot <= 9; ++slot) fresh.Slots[slot] = std::move(data.Slots[slot]);
-  Renumbering{data, root, oldIds, &fresh}.Run(root->Children);
+  DataCarrier(data, fresh, oldIds).Run(root->Children);
   data = std::move(fresh);
+}
+
+void RenumberTree(MenuTree& tree) {
+  if (MenuNode* root = tree.MenuRoot()) Renumbering(*root, nullptr).Run(root->Children);
 }
 
 void AttachData(MenuDocument& doc, MenuNode& node) {

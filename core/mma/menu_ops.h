@@ -20,6 +20,10 @@ std::uint8_t ItemRecordNumber(const MenuTree& tree, const MenuNode& node);
 void RenumberItems(MenuDocument& doc);
 void RenumberItems(MenuTree& tree, ItemDataTable& data);
 
+// The numbering and index fields of RenumberItems alone, for a tree whose items have no
+// blocks in any table yet (a menu being read).
+void RenumberTree(MenuTree& tree);
+
 // Gives the item the block just stored in its slot: HasData, OwnerId, DataLength.
 void AttachData(MenuDocument& doc, MenuNode& node);
 

@@ -109,7 +109,7 @@ class Reader {
     MenuNode* rootNode =
         doc_.Tree.Append(nullptr, "Menu Root", MenuRootItem(RootOrigin::ReadFromFile));
     ReadItemRun(kGroupMain, 10, rootNode);
-    RenumberItems(doc_.Tree, doc_.ItemData);
+    RenumberTree(doc_.Tree);  // the data is read into the slots of the final numbers
     if (b_.size() > doc_.DataAreaOffset) {
       ReadItemData(*doc_.Tree.SoftkeyContainer());
       ReadItemData(*rootNode);

@@ -286,6 +286,24 @@ TEST(MenuWriter, DataIsWrittenEvenWhenTheBlockCounterWrapped) {
   EXPECT_EQ(ToHex(DataArea(Serialize(doc), 36)), "05 00 04 61 62 63 00");
 }
 
+// A damaged model where two items claim one data slot: the renumbering gives each its own
+// copy of the block, owned by its new number.
+TEST(RenumberItems, ItemsClaimingOneSlotEachGetACopy) {
+  MenuDocument doc;
+  NewMenu(doc);
+  MenuNode* a = AddMain(doc, *doc.Tree.MenuRoot(), "Games");
+  MenuNode* b = AddMain(doc, *doc.Tree.MenuRoot(), "Camera");
+  Give(doc, *b, {MakeTextEntry(kUrlLink, "shared")});
+  a->Item.Id = b->Item.Id;  // both now say slot 12
+  a->Item.HasData = true;
+  RenumberItems(doc);
+  ASSERT_TRUE(doc.ItemData[11] && doc.ItemData[12]);
+  EXPECT_EQ(doc.ItemData[11]->Entries, doc.ItemData[12]->Entries);
+  EXPECT_EQ(doc.ItemData[11]->Entries.at(0).Text, "shared");
+  EXPECT_EQ(doc.ItemData[11]->OwnerId, 11);
+  EXPECT_EQ(doc.ItemData[12]->OwnerId, 12);
+}
+
 // Files the writer made read back into the same menu and write the same bytes again, in both
 // dialects, with every frame type and nesting.
 TEST(MenuWriter, RoundTripsThroughTheReader) {
