@@ -119,26 +119,21 @@ class Reader {
  private:
   const std::uint8_t* Record(int r) const { return b_.data() + 10 + std::size_t(r) * rl_; }
 
-  std::string NameOf(const std::uint8_t* rec) const {
-    const void* nul = std::memchr(rec + 6, 0, std::size_t(nameWidth_));
-    const std::size_t n = nul ? std::size_t(static_cast<const std::uint8_t*>(nul) - (rec + 6))
-                              : std::size_t(nameWidth_);
-    return std::string(reinterpret_cast<const char*>(rec + 6), n);
-  }
-
-  TMMAItem ItemOf(const std::uint8_t* rec) const {
-    TMMAItem item;
+  // The record's fields into an item built in place (a node of the tree).
+  void ReadRecord(const std::uint8_t* rec, TMMAItem& item) const {
     item.ItemType = rec[0];
     item.ParentIndex = rec[1];
     item.NextIndex = rec[2];
     item.ChildIndex = rec[3];
     item.Flags = rec[4];
     item.Attributes = rec[5];
-    item.Name = NameOf(rec);
+    const void* nul = std::memchr(rec + 6, 0, std::size_t(nameWidth_));
+    const std::size_t n = nul ? std::size_t(static_cast<const std::uint8_t*>(nul) - (rec + 6))
+                              : std::size_t(nameWidth_);
+    item.Name.assign(reinterpret_cast<const char*>(rec + 6), n);
     item.DataOffset = Be16(rec + rl_ - 4);
     item.DataLength = Be16(rec + rl_ - 2);
     item.HasData = item.DataLength != 0;
-    return item;
   }
 
   static bool IsCustom(const std::string& name) { return !name.empty() && name[0] == '~'; }
@@ -155,18 +150,19 @@ class Reader {
   void ReadSoftkeys() {
     MenuNode* softkeys = doc_.Tree.Append(nullptr, "Softkeys", SoftkeyContainerItem());
     for (int k = 0; k < 7; ++k) {
-      TMMAItem item = ItemOf(Record(k + 2));
+      MenuNode* node = doc_.Tree.Append(softkeys);
+      TMMAItem& item = node->Item;
+      ReadRecord(Record(k + 2), item);
       item.Id = std::uint8_t(k + 3);
       item.Group = kGroupSoftkeys;
       item.AllowSubitems = 0;
-      std::string text(SoftkeyPrefix(k));
+      node->Text = SoftkeyPrefix(k);
       if (IsCustom(item.Name)) {
         ++doc_.CustomItemCount;
-        text += item.Name;
+        node->Text += item.Name;
       } else {
-        text += kinds_.KindDisplayNames[CheckKind(item)];
+        node->Text += kinds_.KindDisplayNames[CheckKind(item)];
       }
-      doc_.Tree.Append(softkeys, std::move(text), std::move(item));
     }
   }
 
@@ -196,20 +192,20 @@ class Reader {
         Malformed("record " + std::to_string(r) + " is reached twice; the links form a cycle");
       visited_[r] = true;
 
-      TMMAItem item = ItemOf(rec);
+      MenuNode* node = doc_.Tree.Append(parent);
+      TMMAItem& item = node->Item;
+      ReadRecord(rec, item);
       item.Group = group;
-      std::string text;
       if (IsCustom(item.Name)) {
         ++doc_.CustomItemCount;
         item.AllowSubitems = 1;
-        text = item.Name;
+        node->Text = item.Name;
       } else {
         const std::uint8_t k = CheckKind(item);
         item.AllowSubitems = kinds_.FlagOf(k);
-        text = kinds_.KindDisplayNames[k];
+        node->Text = kinds_.KindDisplayNames[k];
       }
       const std::uint8_t child = item.ChildIndex;
-      MenuNode* node = doc_.Tree.Append(parent, std::move(text), std::move(item));
       if (child != kNoIndex) {
         if (child >= n_ || child < 10)
           Malformed("record " + std::to_string(r) + " names record " + std::to_string(child) +

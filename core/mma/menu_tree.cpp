@@ -220,7 +220,17 @@ MenuNode* MenuTree::Insert(MenuNode* parent, std::size_t index, std::string text
 }
 
 MenuNode* MenuTree::Append(MenuNode* parent, std::string text, TMMAItem item) {
-  return Insert(parent, RunOf(parent).size(), std::move(text), std::move(item));
+  MenuNode* node = Append(parent);
+  node->Text = std::move(text);
+  node->Item = std::move(item);
+  return node;
+}
+
+MenuNode* MenuTree::Append(MenuNode* parent) {
+  NodePool& pool = Pool();
+  NodePtr node(pool.Make(), NodeDeleter{&pool});
+  node->Parent = parent;
+  return RunOf(parent).emplace_back(std::move(node)).get();
 }
 
 const NodeList& MenuTree::SiblingsOf(const MenuNode* node) const {

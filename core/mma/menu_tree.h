@@ -100,6 +100,9 @@ class MenuTree {
   // parent == nullptr inserts at the top level. index is clamped to the run's length.
   MenuNode* Insert(MenuNode* parent, std::size_t index, std::string text, TMMAItem item);
   MenuNode* Append(MenuNode* parent, std::string text, TMMAItem item);
+  // A node with an empty text and a default item, last in parent's run, for the caller to
+  // fill in place.
+  MenuNode* Append(MenuNode* parent);
 
   const NodeList& SiblingsOf(const MenuNode* node) const;
   std::size_t IndexOf(const MenuNode* node) const;
