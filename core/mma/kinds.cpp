@@ -1,5 +1,8 @@
 #include "mma/kinds.h"
 
+#include <bit>
+#include <cstring>
+
 namespace trellune {
 namespace {
 
@@ -145,31 +148,64 @@ bool KindList::IsKnownName(std::string_view name, std::uint16_t count) const {
   return false;
 }
 
+// Kind names are short ASCII identifiers (at most 25 characters). A name's length and its
+// first and last eight bytes (overlapping when it is shorter than 16; for shorter names, its
+// first and last four, or its first, middle and last byte) spell out any name of up to 16
+// characters, and read as a few loads rather than a loop.
+struct KindIndex::Key {
+  explicit Key(std::string_view name) : size(name.size()) {
+    const char* p = name.data();
+    if (size >= 8) {
+      std::memcpy(&head, p, 8);
+      std::memcpy(&tail, p + size - 8, 8);
+    } else if (size >= 4) {
+      std::uint32_t first, last;
+      std::memcpy(&first, p, 4);
+      std::memcpy(&last, p + size - 4, 4);
+      head = first | std::uint64_t(last) << 32;
+    } else if (size > 0) {
+      head = std::uint8_t(p[0]) | std::uint8_t(p[size / 2]) << 8 | std::uint8_t(p[size - 1]) << 16;
+    }
+  }
+  // A bucket of the 512: the top bits of a multiplicative hash.
+  std::size_t Bucket() const {
+    std::uint64_t h = head * 0x9E3779B97F4A7C15u ^ tail * 0xC2B2AE3D27D4EB4Fu ^ size;
+    h ^= h >> 29;
+    return std::size_t(h * 0xBF58476D1CE4E5B9u >> 55);
+  }
+  // Whether `other` is the name this key was made of, `name`.
+  bool Names(std::string_view name, std::string_view other) const {
+    if (other.size() != size) return false;
+    const Key key(other);
+    if (key.head != head || key.tail != tail) return false;
+    return size <= 16 || std::memcmp(name.data() + 8, other.data() + 8, size - 16) == 0;
+  }
+
+  std::size_t size;
+  std::uint64_t head = 0;
+  std::uint64_t tail = 0;
+};
+
 KindIndex::KindIndex(const KindList& kinds) : kinds_(kinds) {
   slots_.fill(0);
   // The first of equal names wins, as in the list's linear search.
   for (int i = 0; i < kBuiltinKindCount; ++i) {
     const std::string_view name = kinds.KindNames[i];
-    std::size_t h = Hash(name);
-    for (;; h = (h + 1) % slots_.size()) {
+    const Key key(name);
+    for (std::size_t h = key.Bucket();; h = (h + 1) % slots_.size()) {
       if (slots_[h] == 0) {
         slots_[h] = std::uint8_t(i + 1);
         break;
       }
-      if (kinds.KindNames[slots_[h] - 1] == name) break;
+      if (key.Names(name, kinds.KindNames[slots_[h] - 1])) break;
     }
   }
 }
 
-std::size_t KindIndex::Hash(std::string_view name) {
-  std::uint32_t h = 2166136261u;  // FNV-1a
-  for (char c : name) h = (h ^ std::uint8_t(c)) * 16777619u;
-  return h % 512;
-}
-
 std::uint8_t KindIndex::FindKindIndex(std::string_view name) const {
-  for (std::size_t h = Hash(name); slots_[h] != 0; h = (h + 1) % slots_.size())
-    if (kinds_.KindNames[slots_[h] - 1] == name) return std::uint8_t(slots_[h] - 1);
+  const Key key(name);
+  for (std::size_t h = key.Bucket(); slots_[h] != 0; h = (h + 1) % slots_.size())
+    if (key.Names(name, kinds_.KindNames[slots_[h] - 1])) return std::uint8_t(slots_[h] - 1);
   return kKindNotFound;
 }
 

@@ -81,7 +81,7 @@ class KindIndex {
   bool IsKnownName(std::string_view name) const;            // as KindList::IsKnownName
 
  private:
-  static std::size_t Hash(std::string_view name);
+  struct Key;
   const KindList& kinds_;
   std::array<std::uint8_t, 512> slots_;  // kind index + 1 per bucket, 0 for empty
 };

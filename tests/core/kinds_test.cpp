@@ -85,9 +85,22 @@ TEST(KindIndex, AnswersAsTheListItIndexes) {
   KindList odd;
   odd.KindNames[3] = "";
   odd.KindNames[7] = "Games";
+  odd.KindNames[9] = "A-Twenty-Five-Letter-Name";  // longer than any built-in name
   odd.KnownKindCount = 40;
   std::vector<std::string> names = {"", "~5", "~", "Nothing", "games", "Custom item"};
-  for (int i = 0; i < kBuiltinKindCount; ++i) names.emplace_back(BuiltinKindRow(i).plain);
+  std::vector<std::string> plain = {std::string(odd.KindNames[9])};
+  for (int i = 0; i < kBuiltinKindCount; ++i) plain.emplace_back(BuiltinKindRow(i).plain);
+  for (const std::string& name : plain) {
+    names.push_back(name);
+    // Near misses: one character changed at each place, one more, one less.
+    for (std::size_t at = 0; at < name.size(); ++at) {
+      std::string near = name;
+      near[at] = char(near[at] ^ 0x01);
+      names.push_back(near);
+    }
+    names.push_back(name + "s");
+    names.push_back(name.substr(0, name.size() - 1));
+  }
   for (const KindList* kinds : {&builtin, &profile, &odd}) {
     const KindIndex index(*kinds);
     for (const std::string& name : names) {
