@@ -1,7 +1,8 @@
 // A string that holds up to N characters inside itself and goes to the heap only when it is
-// longer. An item's titles and icon path are short, and a menu has a thousand of them: read
-// as standard strings (whose own buffer holds 7 UTF-16 units), each took an allocation to
-// build and another call to free, which was most of the cost of opening and closing a menu.
+// longer. An item's titles, icon path and texts are short, and a menu has a thousand of them:
+// read as standard strings (whose own buffer holds 7 UTF-16 units or 15 bytes), each took an
+// allocation to build and another call to free, which was most of the cost of opening and
+// closing a menu.
 //
 // It behaves as a value like std::basic_string: copies are deep, a moved-from string is
 // empty. It reads as a std::basic_string_view, which is how most code takes it. The text is
@@ -58,6 +59,10 @@ class InlineString {
   }
   InlineString& operator=(const CharT* s) { return *this = view_type(s); }
   InlineString& operator=(const std::basic_string<CharT>& s) { return *this = view_type(s); }
+  InlineString& assign(const CharT* s, size_type n) {
+    Assign(s, n);
+    return *this;
+  }
 
   size_type size() const noexcept { return size_; }
   size_type length() const noexcept { return size_; }

@@ -44,11 +44,13 @@ constexpr std::size_t kMaxRawFrames = 11;
 constexpr std::size_t kMaxRawFrameBytes = 2048;
 constexpr std::size_t kShortcutBytes = 25;
 
-// Most titles and icon paths fit inline (a menu title shows about 20 characters; a path
-// such as "/a/mobile/picture/weather.gif" is about 30 units), so a menu is read without an
-// allocation per text.
+// Most titles, icon paths and 8-bit texts fit inline (a menu title shows about 20
+// characters; a path such as "/a/mobile/picture/weather.gif" is about 30 units; a URL or a
+// MIDlet's name, vendor or attribute line rarely passes 100 characters), so a menu is read
+// without an allocation per text.
 using TitleText = InlineString<char16_t, 28>;
 using IconPath = InlineString<char16_t, 44>;
+using EntryText = InlineString<char, 104>;
 
 struct TitleCell {
   std::uint8_t LanguageId = 1;
@@ -83,7 +85,7 @@ struct ItemDataEntry {
   std::uint16_t Value = 0;
   std::array<std::uint8_t, kShortcutBytes> Shortcut{};
   std::vector<TitleCell> Titles;
-  std::string Text;
+  EntryText Text;
   IconPath Path;
   std::vector<RawFrame> Frames;
 

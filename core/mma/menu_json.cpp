@@ -80,7 +80,7 @@ std::u32string DecodeUtf8(const std::string& s) {
 }
 
 // 8-bit texts of the file are shown as Latin-1, which maps every byte to one character.
-std::string Latin1ToUtf8(const std::string& s) {
+std::string Latin1ToUtf8(std::string_view s) {
   std::string out;
   for (char ch : s) AppendUtf8(out, static_cast<unsigned char>(ch));
   return out;

@@ -217,7 +217,8 @@ class Writer {
       case kMidletAttribute:
       case kMidletName:
       case kMidletVendor:
-        PutBytes(e.Text.c_str(), e.Text.size() + 1);  // with its NUL
+        PutBytes(e.Text.data(), e.Text.size());
+        Put(0);  // the terminator
         break;
       case kIconFile:
       case kIconFileCode6:

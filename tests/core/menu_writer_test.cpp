@@ -330,8 +330,9 @@ TEST(MenuWriter, RoundTripsThroughTheReader) {
           MakeIconFileEntry(4, u"/a/anim.gif"), MakeDrmEntry(kIconDrmList, 0x12, 9)});
     Give(doc, *b, {MakeIconFileEntry(3, u"/c/" + std::u16string(300, u'p') + u".gif")});
     Give(doc, *a1,
-         {MakeTextEntry(kMidletAttribute, "m1"), MakeTextEntry(kMidletName, "n"),
-          MakeTextEntry(kMidletVendor, "v"), unknown});
+         {MakeTextEntry(kMidletAttribute, "m1"), MakeTextEntry(kMidletName, std::string(104, 'n')),
+          MakeTextEntry(kMidletVendor, std::string(105, 'v')),
+          MakeTextEntry(kUrlLink, "http://" + std::string(kMaxAnsiChars - 7, 'u')), unknown});
     Give(doc, *doc.Tree.NodeAt(3), {MakeTitlesEntry(kSoftkeyTitles, {{1, u"Calls"}})});
     doc.Options.SelectRecordLength(rl);
     doc.Options.saveAllData = true;
@@ -344,6 +345,7 @@ TEST(MenuWriter, RoundTripsThroughTheReader) {
     EXPECT_EQ(back.Tree.Count(), doc.Tree.Count());
     EXPECT_EQ(*back.ItemData[11], *doc.ItemData[11]);
     EXPECT_EQ(*back.ItemData[12], *doc.ItemData[12]);
+    EXPECT_EQ(*back.ItemData[a1->Item.Id], *doc.ItemData[a1->Item.Id]);
   }
 }
 
