@@ -787,8 +787,9 @@ Json ParseMenuJson(std::string_view text) {
                         " bytes long, more than any menu needs (at most 16 MiB are read)");
   try {
     return Json::parse(text, KeyTracker());
-  } catch (const Json::parse_error& e) {
+  } catch (const Json::exception& e) {
     // "[json.exception.parse_error.101] parse error at line 3, column 7: ..." without the tag.
+    // A number too large for a double is the parser's out_of_range.406, and is bad JSON too.
     std::string what = e.what();
     if (const std::size_t tag = what.find("] ");
         what.starts_with("[json.exception") && tag != std::string::npos)

@@ -206,14 +206,16 @@ TEST(MenuJson, ImportRejectsWhatIsNotAMenu) {
   EXPECT_EQ(doc.Tree.Count() + 1, kMaxRecords);
 }
 
-// Syntax errors read as sentences with their line and column; a key given twice is named
-// with its path; a form larger than any menu is refused before it is parsed.
+// Syntax errors read as sentences with their line and column; a number no double holds is
+// bad JSON too; a key given twice is named with its path; a form larger than any menu is
+// refused before it is parsed.
 TEST(MenuJson, ParseErrorsSayWhere) {
   struct Case {
     std::string text;
     const char* message;
   } cases[] = {
       {"{\n  \"softkeys\": ,\n}", "not JSON: Parse error at line 2, column 15: syntax error"},
+      {R"({"version": 1e99999})", "not JSON: Number overflow parsing '1e99999'"},
       {R"({"softkeys": {"items": [{"name": "A"}, {"name": "B", "name": "C"}]}})",
        "softkeys.items[1].name: the key is given twice"},
       {R"({"version": 1, "version": 1})", "version: the key is given twice"},
