@@ -48,11 +48,10 @@ class Writer {
       throw Refused(CannotSave("it needs " + std::to_string(records) +
                                " records, and a file holds at most 255 (245 main items)"));
 
-    // The records first, at their final size (zeros are the names' padding); the data
-    // follows once the record pass has summed its length.
+    // The records at their final size (zeros are the names' padding), then each item's data
+    // appended as its record is written: records and data follow the same order. The data
+    // area never passes 64 KiB, so the bytes never move once reserved.
     out_.reserve(10 + records * rl_ + 0xFFFF);
-    dataIds_.reserve(records);
-    lengths_.reserve(records * 3);  // a few entries an item; more only grows it
     out_.resize(10 + records * rl_);
     std::copy(kTemplate.begin(), kTemplate.begin() + 10 + rl_, out_.begin());
     out_[1] = o_.c698pFix ? 0x03 : 0x01;
@@ -64,13 +63,6 @@ class Writer {
     WriteItemRun(container->Children);
     WriteSingleRecord(*root);
     if (root->HasChildren()) WriteItemRun(root->Children);
-
-    const std::size_t dataStart = out_.size();
-    out_.resize(dataStart + offset_);
-    w_ = out_.data() + dataStart;
-    WriteItemData();
-    if (w_ != out_.data() + out_.size())
-      throw std::logic_error("menu data length differs from what was written");
     return std::move(out_);
   }
 
@@ -119,9 +111,10 @@ class Writer {
       // back what it leaves out.
       PutRecordHead(item, WrittenItemType(*node, o_.saveAllData));
       Put16(offset_);
-      // Each entry's length once: checked here, written with its frame later.
+      // Each entry's length once: checked, then written with its frame.
       const auto& slot = doc_.ItemData[item.Id];
       std::uint32_t length = 0;
+      lengths_.clear();
       if (slot)
         for (const ItemDataEntry& e : slot->Entries) {
           const std::uint32_t entry = EncodedLength(e);
@@ -137,16 +130,33 @@ class Writer {
       if (length > 0xFFFF)
         throw Refused(CannotSave("item \"" + item.Name + "\" has more than 65,535 bytes of data"));
       Put16(length);
-      if (length)
-        dataIds_.push_back(item.Id);
-      else if (slot)
-        lengths_.resize(lengths_.size() - slot->Entries.size());
-      offset_ += length;
-      if (offset_ > 0xFFFF)
+      if (offset_ + length > 0xFFFF)
         throw Refused(CannotSave("the menu has more than 65,535 bytes of attached data"));
+      if (length) WriteItemData(slot->Entries, length);
+      offset_ += length;
     }
     for (const auto& node : run)
       if (node->HasChildren()) WriteItemRun(node->Children);
+  }
+
+  // An item's data at the end of the file, while the cursor is away from the records.
+  void WriteItemData(const std::vector<ItemDataEntry>& entries, std::uint32_t length) {
+    std::uint8_t* const record = w_;
+    const std::size_t start = out_.size();
+    out_.resize(start + length);
+    w_ = out_.data() + start;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      const ItemDataEntry& e = entries[i];
+      const std::uint8_t* before = w_;
+      WriteEntry(e, lengths_[i]);
+      // The record was given the sum of these lengths; writing more would run past it.
+      const std::size_t expected = e.TypeCode != kUnknownGroup ? lengths_[i] + 3
+                                   : o_.saveAllData            ? lengths_[i]
+                                                               : 0;
+      if (std::size_t(w_ - before) != expected)
+        throw std::logic_error("menu data entry written at a length other than its own");
+    }
+    w_ = record;
   }
 
   void PutUtf16(std::u16string_view s) {
@@ -160,27 +170,6 @@ class Writer {
     if (n == 0) return;  // an empty payload may have no storage at all
     std::memcpy(w_, data, n);
     w_ += n;
-  }
-
-  // Data of every item that got a DataLength, in record order, so the data always matches
-  // the offsets in the records.
-  void WriteItemData() {
-    std::size_t next = 0;
-    for (std::uint8_t id : dataIds_) {
-      const auto& slot = doc_.ItemData[id];
-      if (!slot) continue;
-      for (const ItemDataEntry& e : slot->Entries) {
-        const std::uint32_t length = lengths_[next++];
-        const std::uint8_t* before = w_;
-        WriteEntry(e, length);
-        // The record pass sized the data from these lengths; writing more would run past it.
-        const std::size_t expected = e.TypeCode != kUnknownGroup ? length + 3
-                                     : o_.saveAllData            ? length
-                                                                 : 0;
-        if (std::size_t(w_ - before) != expected)
-          throw std::logic_error("menu data entry written at a length other than its own");
-      }
-    }
   }
 
   void WriteEntry(const ItemDataEntry& e, std::uint32_t length) {
@@ -253,9 +242,8 @@ class Writer {
   KindIndex kinds_;
   int rl_ = 36;
   int nameWidth_ = 25;
-  std::uint32_t offset_ = 0;
-  std::vector<std::uint8_t> dataIds_;
-  std::vector<std::uint32_t> lengths_;  // of the entries of dataIds_' items, in order
+  std::uint32_t offset_ = 0;            // of the next item's data in the data area
+  std::vector<std::uint32_t> lengths_;  // of the entries of the item being written
   std::vector<std::uint8_t> out_;
   std::uint8_t* w_ = nullptr;
 };
