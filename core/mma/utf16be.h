@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -39,14 +40,15 @@ inline std::size_t LengthUntil0(const std::uint8_t* p, std::size_t max) {
   return max;
 }
 
-// `units` units from big-endian bytes at p into out.
-inline void Decode(const std::uint8_t* p, std::size_t units, char16_t* out) {
+// Copies `units` 16-bit units from `from` to `to`, swapping the two bytes of each: big-endian
+// to little-endian and back are the same swap.
+inline void SwapBytePairs(const std::uint8_t* from, std::uint8_t* to, std::size_t units) {
   std::size_t i = 0;
 #if defined(__SSE2__)
   auto step = [&](std::size_t at) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * at));
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 2 * at));
     v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), v);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 2 * at), v);
   };
   if (units >= 8) {
     for (; i + 8 <= units; i += 8) step(i);
@@ -54,28 +56,26 @@ inline void Decode(const std::uint8_t* p, std::size_t units, char16_t* out) {
     return;
   }
 #endif
-  for (; i < units; ++i) out[i] = char16_t(p[2 * i] << 8 | p[2 * i + 1]);
+  for (; i < units; ++i) {
+    to[2 * i] = from[2 * i + 1];
+    to[2 * i + 1] = from[2 * i];
+  }
+}
+
+// `units` units from big-endian bytes at p into out.
+inline void Decode(const std::uint8_t* p, std::size_t units, char16_t* out) {
+  if constexpr (std::endian::native == std::endian::big)
+    std::memcpy(out, p, 2 * units);
+  else
+    SwapBytePairs(p, reinterpret_cast<std::uint8_t*>(out), units);
 }
 
 // `units` units of s as big-endian bytes at out.
 inline void Encode(const char16_t* s, std::size_t units, std::uint8_t* out) {
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  auto step = [&](std::size_t at) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + at));
-    v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * at), v);
-  };
-  if (units >= 8) {
-    for (; i + 8 <= units; i += 8) step(i);
-    if (i < units) step(units - 8);
-    return;
-  }
-#endif
-  for (; i < units; ++i) {
-    out[2 * i] = std::uint8_t(s[i] >> 8);
-    out[2 * i + 1] = std::uint8_t(s[i]);
-  }
+  if constexpr (std::endian::native == std::endian::big)
+    std::memcpy(out, s, 2 * units);
+  else
+    SwapBytePairs(reinterpret_cast<const std::uint8_t*>(s), out, units);
 }
 
 }  // namespace trellune::utf16be
