@@ -65,7 +65,6 @@ class InlineString {
   }
 
   size_type size() const noexcept { return size_; }
-  size_type length() const noexcept { return size_; }
   bool empty() const noexcept { return size_ == 0; }
   size_type capacity() const noexcept { return capacity_ ? capacity_ : N; }
   // Whether the text lives inside the object (no allocation).
@@ -79,7 +78,6 @@ class InlineString {
   const_iterator end() const noexcept { return data() + size_; }
   CharT& operator[](size_type i) noexcept { return data()[i]; }
   const CharT& operator[](size_type i) const noexcept { return data()[i]; }
-  CharT& front() noexcept { return data()[0]; }
   CharT& back() noexcept { return data()[size_ - 1]; }
 
   operator view_type() const noexcept { return view_type(data(), size_); }
@@ -108,7 +106,6 @@ class InlineString {
     if (size_ == capacity()) Grow(size_ + 1, false);
     data()[size_++] = c;
   }
-  void pop_back() noexcept { --size_; }
   InlineString& append(view_type s) {
     const size_type old = size_;
     if (old + s.size() > capacity()) {
